@@ -1,0 +1,147 @@
+// The file-sink device.
+#include "platform/audio/filesink.h"
+
+#include <vector>
+
+#include "sound/api/errors.h"
+#include "sound/mixer/dsm.h"
+
+namespace {
+
+AudioSink *sink = nullptr;
+unsigned mixingKind = 0;
+unsigned outputMode = sdStereo | sd16bit;
+unsigned frameBytes = 4;
+unsigned updateMix = 0;  // frames per player tick
+uint64_t framesMixed = 0;
+bool writeFailed = false;
+std::vector<uint8_t> staging;
+
+// Mixed and written in pieces of this many frames.
+constexpr unsigned chunkFrames = 4096;
+
+const char *const cardNames[] = {"File output"};
+
+}  // namespace
+
+void fsSetSink(AudioSink *s) { sink = s; }
+void fsSetMixingMode(unsigned mixing) { mixingKind = mixing; }
+uint64_t fsFramesMixed(void) { return framesMixed; }
+bool fsWriteFailed(void) { return writeFailed; }
+
+int fsDetect(int *result)
+{
+    *result = 1;
+    return errOK;
+}
+
+int fsInit(unsigned mixRate, unsigned mode)
+{
+    // As the OSS device reads its mode word: mono only when asked, 8-bit only
+    // when asked.
+    bool stereo = !(mode & sdMono);
+    bool bits16 = !(mode & sd8bit);
+    outputMode = (stereo ? sdStereo : sdMono) | (bits16 ? sd16bit : sd8bit);
+    frameBytes = (stereo ? 2 : 1) * (bits16 ? 2 : 1);
+    unsigned m = (stereo ? dsmModeStereo : dsmModeMono) | (bits16 ? dsmMode16bit : dsmMode8bit) |
+                 mixingKind;
+    int error = dsmInit(mixRate, m);
+    if (error != errOK)
+        return error;
+    staging.assign(size_t(chunkFrames) * frameBytes, 0);
+    framesMixed = 0;
+    writeFailed = false;
+    return fsSetUpdRate(5000);
+}
+
+int fsClose(void)
+{
+    staging.clear();
+    staging.shrink_to_fit();
+    return dsmClose();
+}
+
+int fsGetMode(unsigned *mode)
+{
+    *mode = outputMode;
+    return errOK;
+}
+
+int fsSetUpdRate(unsigned updateRate)
+{
+    if (updateRate == 0)
+        return errInvalidArguments;
+    updateMix = ((dsmMixRate * 100 / updateRate) + 1) & ~1U;
+    return errOK;
+}
+
+int fsStartPlay(void) { return errOK; }
+
+int fsPlay(int *callPlayer)
+{
+    unsigned left = updateMix;
+    while (left > 0) {
+        unsigned n = left < chunkFrames ? left : chunkFrames;
+        int error = dsmMixData(n, staging.data());
+        if (error != errOK)
+            return error;
+        if (sink && !sink->write(staging.data(), size_t(n) * frameBytes))
+            writeFailed = true;
+        framesMixed += n;
+        left -= n;
+    }
+    *callPlayer = 1;
+    return errOK;
+}
+
+SoundDevice FileSink = {
+    1,     // playOncePerPoll: one tick per poll
+    0x38,  // configFlags
+    0, 0, 0,
+    1,     // card
+    1,     // numCardTypes
+    sdMono | sdStereo | sd8bit | sd16bit,
+    "File Sink Sound Device",
+    cardNames,
+    0,
+    nullptr,
+    fsDetect,
+    fsInit,
+    fsClose,
+    dsmGetMixRate,
+    fsGetMode,
+    dsmOpenChannels,
+    dsmCloseChannels,
+    dsmClearChannels,
+    dsmMute,
+    dsmPause,
+    dsmSetMasterVolume,
+    dsmGetMasterVolume,
+    dsmSetAmplification,
+    dsmGetAmplification,
+    dsmPlaySound,
+    dsmReleaseSound,
+    dsmStopSound,
+    dsmSetRate,
+    dsmGetRate,
+    dsmSetVolume,
+    dsmGetVolume,
+    dsmSetSample,
+    dsmGetSample,
+    dsmSetPosition,
+    dsmGetPosition,
+    dsmGetDirection,
+    dsmSetPanning,
+    dsmGetPanning,
+    dsmMuteChannel,
+    dsmAddSample,
+    dsmRemoveSample,
+    fsSetUpdRate,
+    fsStartPlay,
+    fsPlay,
+    dsmStartStream,
+    dsmStopStream,
+    dsmSetLoopCallback,
+    dsmSetStreamWritePosition,
+    dsmPauseStream,
+};
