@@ -14,6 +14,7 @@
 
 #include <cstdint>
 
+#include "sound/api/mglobals.h"  // the options the mixer reads
 #include "sound/mixer/sdevice.h"
 
 // Mixer mode word (dsmMode).
@@ -152,12 +153,6 @@ extern PostProcessor dsmFilters;         // the built-in output filter
 // Processor check used by dsmInit; mCpuIsPPro unless a test replaces it.
 extern int (*dsmCpuIsPPro)(void);
 
-// Options of the sound API that the mixer reads (all int, see the API).
-extern int mPreferredMixingMode;   // 2 = prefer float mixing
-extern int mDisableVolumeRamping;
-extern int m16bitUlawAutoConvert;  // integer mixing: 16-bit samples to mu-law
-extern int mOutputFilterMode;      // 0 none, 1, 2, 3 automatic
-
 // ---- Mixing context (set by dsmMixChannel, used by the routines) ----------
 
 extern void *dsmMixDest;           // next accumulator; advanced by the routines
@@ -218,6 +213,9 @@ int dsmRemovePostProcessor(PostProcessor *pp);
 // to the channel's shadow and fades out; the channel ramps up.
 int dsmFadeOut(unsigned channel);
 int dsmFadeIn(unsigned channel);
+
+// Copies the channel's selected sample slot into it (pending sample change).
+void dsmChangeSample(MixChannel *chan);
 
 // Applies the channel volume rule (volume, panning, mutes, master volume).
 void dsmSetChannelVolume(MixChannel *chan);

@@ -1,0 +1,160 @@
+// Mono output, float mixing with linear interpolation: out += gL/65536 x v
+// with v interpolated between frame i and its partner i + k; stereo data
+// adds both interpolated sides (gL already halved for it).
+#include "sound/mixer/mixcommon.h"
+
+static constexpr float INV65536 = 1.0f / 65536.0f;
+
+// ---- Per-frame routines ---------------------------------------------------
+
+// Mono data through a byte table (8-bit or mu-law).
+static void mixMFITableMono(unsigned count, int k, const float *tab)
+{
+    const uint8_t *smp = static_cast<const uint8_t *>(dsmMixSample);
+    float *dest = static_cast<float *>(dsmMixDest);
+    uint32_t pos = static_cast<uint32_t>(dsmMixSrcPos);
+    const uint32_t step = static_cast<uint32_t>(dsmMixStep);
+    const float gl = dsmMixLeftVolFloat * INV65536;
+    for (unsigned n = 0; n < count; n++, dest++, pos += step) {
+        const ptrdiff_t i = frameIndex(pos);
+        const float v = interp16(tab[smp[i]], tab[smp[i + k]], pos);
+        dest[0] += gl * v;
+    }
+    dsmMixSrcPos = static_cast<int32_t>(pos);
+    dsmMixDest = dest;
+}
+
+static void mixMFI8Mono(unsigned count, int k)
+{
+    mixMFITableMono(count, k, dsmByteFloatTable);
+}
+
+static void mixMFIUlawMono(unsigned count, int k)
+{
+    mixMFITableMono(count, k, dsmUlawFloatTable);
+}
+
+static void mixMFI16Mono(unsigned count, int k)
+{
+    const int16_t *smp = static_cast<const int16_t *>(dsmMixSample);
+    float *dest = static_cast<float *>(dsmMixDest);
+    uint32_t pos = static_cast<uint32_t>(dsmMixSrcPos);
+    const uint32_t step = static_cast<uint32_t>(dsmMixStep);
+    const float gl = dsmMixLeftVolFloat * INV65536;
+    for (unsigned n = 0; n < count; n++, dest++, pos += step) {
+        const ptrdiff_t i = frameIndex(pos);
+        const float v = interp16(smp[i], smp[i + k], pos);
+        dest[0] += gl * v;
+    }
+    dsmMixSrcPos = static_cast<int32_t>(pos);
+    dsmMixDest = dest;
+}
+
+static void mixMFITableStereo(unsigned count, int k, const float *tab)
+{
+    const uint8_t *smp = static_cast<const uint8_t *>(dsmMixSample);
+    float *dest = static_cast<float *>(dsmMixDest);
+    uint32_t pos = static_cast<uint32_t>(dsmMixSrcPos);
+    const uint32_t step = static_cast<uint32_t>(dsmMixStep);
+    const float gl = dsmMixLeftVolFloat * INV65536;
+    for (unsigned n = 0; n < count; n++, dest++, pos += step) {
+        const uint8_t *a = smp + 2 * frameIndex(pos);
+        const uint8_t *b = a + 2 * k;
+        dest[0] += gl * (interp16(tab[a[0]], tab[b[0]], pos) + interp16(tab[a[1]], tab[b[1]], pos));
+    }
+    dsmMixSrcPos = static_cast<int32_t>(pos);
+    dsmMixDest = dest;
+}
+
+static void mixMFI8Stereo(unsigned count, int k)
+{
+    mixMFITableStereo(count, k, dsmByteFloatTable);
+}
+
+static void mixMFIUlawStereo(unsigned count, int k)
+{
+    mixMFITableStereo(count, k, dsmUlawFloatTable);
+}
+
+static void mixMFI16Stereo(unsigned count, int k)
+{
+    const int16_t *smp = static_cast<const int16_t *>(dsmMixSample);
+    float *dest = static_cast<float *>(dsmMixDest);
+    uint32_t pos = static_cast<uint32_t>(dsmMixSrcPos);
+    const uint32_t step = static_cast<uint32_t>(dsmMixStep);
+    const float gl = dsmMixLeftVolFloat * INV65536;
+    for (unsigned n = 0; n < count; n++, dest++, pos += step) {
+        const int16_t *a = smp + 2 * frameIndex(pos);
+        const int16_t *b = a + 2 * k;
+        dest[0] += gl * (interp16(a[0], b[0], pos) + interp16(a[1], b[1], pos));
+    }
+    dsmMixSrcPos = static_cast<int32_t>(pos);
+    dsmMixDest = dest;
+}
+
+// ---- Block routines: two frames per iteration, partner 1 ------------------
+
+static void mixMFITableMonoBlock(unsigned count, const float *tab)
+{
+    const uint8_t *smp = static_cast<const uint8_t *>(dsmMixSample);
+    float *dest = static_cast<float *>(dsmMixDest);
+    uint32_t pos = static_cast<uint32_t>(dsmMixSrcPos);
+    const uint32_t step = static_cast<uint32_t>(dsmMixStep);
+    const uint32_t step2 = 2 * step;
+    const float gl = dsmMixLeftVolFloat * INV65536;
+    for (unsigned n = 0; n < count; n += 2, dest += 2, pos += step2) {
+        const uint32_t pos1 = pos + step;
+        const uint8_t *f0 = smp + frameIndex(pos);
+        const uint8_t *f1 = smp + frameIndex(pos1);
+        const float v0 = interp16(tab[f0[0]], tab[f0[1]], pos);
+        const float v1 = interp16(tab[f1[0]], tab[f1[1]], pos1);
+        dest[0] += gl * v0;
+        dest[1] += gl * v1;
+    }
+    dsmMixSrcPos = static_cast<int32_t>(pos);
+    dsmMixDest = dest;
+}
+
+static void mixMFI8MonoBlock(unsigned count, int)
+{
+    mixMFITableMonoBlock(count, dsmByteFloatTable);
+}
+
+static void mixMFIUlawMonoBlock(unsigned count, int)
+{
+    mixMFITableMonoBlock(count, dsmUlawFloatTable);
+}
+
+static void mixMFI16MonoBlock(unsigned count, int)
+{
+    const int16_t *smp = static_cast<const int16_t *>(dsmMixSample);
+    float *dest = static_cast<float *>(dsmMixDest);
+    uint32_t pos = static_cast<uint32_t>(dsmMixSrcPos);
+    const uint32_t step = static_cast<uint32_t>(dsmMixStep);
+    const uint32_t step2 = 2 * step;
+    const float gl = dsmMixLeftVolFloat * INV65536;
+    for (unsigned n = 0; n < count; n += 2, dest += 2, pos += step2) {
+        const uint32_t pos1 = pos + step;
+        const int16_t *f0 = smp + frameIndex(pos);
+        const int16_t *f1 = smp + frameIndex(pos1);
+        const float v0 = interp16(f0[0], f0[1], pos);
+        const float v1 = interp16(f1[0], f1[1], pos1);
+        dest[0] += gl * v0;
+        dest[1] += gl * v1;
+    }
+    dsmMixSrcPos = static_cast<int32_t>(pos);
+    dsmMixDest = dest;
+}
+
+// Indexed by sample type; rows 1 and 2 are empty.
+MixRoutine dsmMixMonoFloatInterp[dsmRoutineEntries] = {
+    {1, 1, nullptr, nullptr, nullptr},                    // 0 none
+    {1, 2, mixMFI8Mono, mixMFI8MonoBlock, nullptr},       // 1 8-bit mono
+    {1, 2, mixMFI16Mono, mixMFI16MonoBlock, nullptr},     // 2 16-bit mono
+    {1, 1, mixMFI8Stereo, mixMFI8Stereo, nullptr},        // 3 8-bit stereo
+    {1, 1, mixMFI16Stereo, mixMFI16Stereo, nullptr},      // 4 16-bit stereo
+    {1, 1, nullptr, nullptr, nullptr},                    // 5 ADPCM mono
+    {1, 1, nullptr, nullptr, nullptr},                    // 6 ADPCM stereo
+    {1, 2, mixMFIUlawMono, mixMFIUlawMonoBlock, nullptr}, // 7 mu-law mono
+    {1, 1, mixMFIUlawStereo, mixMFIUlawStereo, nullptr},  // 8 mu-law stereo
+};
