@@ -1,0 +1,173 @@
+// texture.h: texel fetch, filtering, level of detail and the texture-combine
+// unit of one texture unit, shared by both rasterisers.
+//
+// Coordinates reaching a unit are 24.8 fixed texels of level 0 (coord8); a
+// level L texel spans 2^L level-0 texels. LOD values are in 1/256 levels.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/glide/raster.h"
+
+namespace glide {
+
+struct Texel {
+    int r, g, b, a;
+};
+
+// Texture memory layout: levels largest first from the start address, each
+// level taking at least 4 texels; only the levels of the even/odd selection.
+inline int levelWidthLog2(int lod, int aspect) {
+    const int longLog2 = 8 - lod;
+    const int wShrink = aspect > GR_ASPECT_1x1 ? aspect - GR_ASPECT_1x1 : 0;
+    const int w = longLog2 - wShrink;
+    return w < 0 ? 0 : w;
+}
+inline int levelHeightLog2(int lod, int aspect) {
+    const int longLog2 = 8 - lod;
+    const int hShrink = aspect < GR_ASPECT_1x1 ? GR_ASPECT_1x1 - aspect : 0;
+    const int h = longLog2 - hShrink;
+    return h < 0 ? 0 : h;
+}
+inline int texelBytes(int format) { return format >= GR_TEXFMT_ARGB_8332 ? 2 : 1; }
+inline bool levelSelected(int lod, uint32_t evenOdd) {
+    return (lod & 1) ? (evenOdd & GR_MIPMAPLEVELMASK_ODD) != 0 : (evenOdd & GR_MIPMAPLEVELMASK_EVEN) != 0;
+}
+
+// Bytes a level takes in texture memory (levels under 4 texels count 4).
+inline uint32_t levelMemBytes(int lod, int aspect, int format) {
+    uint32_t texels = 1u << (levelWidthLog2(lod, aspect) + levelHeightLog2(lod, aspect));
+    if (texels < 4) texels = 4;
+    return texels * static_cast<uint32_t>(texelBytes(format));
+}
+
+// The level a unit reads for floor(lod) = L: the next smaller level when the
+// unit holds only even or odd levels and not L, and never past the smallest
+// level it holds.
+inline int levelFor(const TexSource &src, int L) {
+    if (L < src.largeLod) L = src.largeLod;
+    for (int l = L; l <= src.smallLod; ++l) {
+        if (src.present[l]) return l;
+    }
+    for (int l = src.smallLod; l >= src.largeLod; --l) {
+        if (src.present[l]) return l;
+    }
+    return src.largeLod;
+}
+
+inline Texel fetchTexel(const TexSource &src, const uint8_t *mem, int L, int i, int j) {
+    const int w = src.wlog2[L];
+    const uint32_t index = (static_cast<uint32_t>(j) << w) + static_cast<uint32_t>(i);
+    if (src.format >= GR_TEXFMT_ARGB_8332) {
+        const uint8_t *p = mem + src.levelAddr[L] + index * 2;
+        const Rgb c = expand565(static_cast<uint16_t>(p[0] | (p[1] << 8)));
+        return {c.r, c.g, c.b, 255};
+    }
+    const Rgb c = expand332(mem[src.levelAddr[L] + index]);
+    return {c.r, c.g, c.b, 255};
+}
+
+inline int addressTexel(int i, int log2Size, int clampMode) {
+    const int size = 1 << log2Size;
+    if (clampMode == GR_TEXTURECLAMP_WRAP) return i & (size - 1);
+    return i < 0 ? 0 : (i >= size ? size - 1 : i);
+}
+
+// Perspective divide: s8, t8 = sow / oow, tow / oow in 24.8 texels. No
+// texture coordinates behind the eye: 0 when 1/w is not positive.
+inline void perspective(int64_t sow24, int64_t tow24, int64_t oow32, int32_t &s8, int32_t &t8) {
+    if (oow32 <= 0) {
+        s8 = t8 = 0;
+        return;
+    }
+    // sow24 / 2^24 / (oow32 / 2^32) * 2^8 = sow24 / oow32 * 2^16
+    const float inv = 65536.0f / static_cast<float>(oow32);
+    float s = static_cast<float>(sow24) * inv;
+    float t = static_cast<float>(tow24) * inv;
+    constexpr float lim = 1073741824.0f;  // 2^30: keeps the shifts below in range
+    s = s < -lim ? -lim : (s > lim ? lim : s);
+    t = t < -lim ? -lim : (t > lim ? lim : t);
+    s8 = static_cast<int32_t>(__builtin_floorf(s));
+    t8 = static_cast<int32_t>(__builtin_floorf(t));
+}
+
+// Per-pixel LOD of a unit: the triangle's log2(rho * w) minus log2(1/w) of
+// the pixel, biased, LOD-dithered when asked, clamped to the texture.
+inline int pixelLod(const TmuState &tmu, bool lodDitherAllowed, int lodBase, int64_t oow32, int x, int y) {
+    const TexSource &src = tmu.src;
+    if (tmu.mipmapMode == GR_MIPMAP_DISABLE) return src.largeLod * 256;
+    int lod = lodBase - (oow32 > 0 ? log2Fixed256(oow32, kOowFrac) : -64 * 256) + tmu.lodBias256;
+    if (tmu.mipmapMode == GR_MIPMAP_NEAREST_DITHER && lodDitherAllowed) lod += kDither4x4[y & 3][x & 3] * 16;
+    const int lo = src.largeLod * 256, hi = src.smallLod * 256;
+    return lod < lo ? lo : (lod > hi ? hi : lod);
+}
+
+inline Texel sampleUnit(const TmuState &tmu, const uint8_t *mem, int32_t s8, int32_t t8, int lod) {
+    const TexSource &src = tmu.src;
+    if (!src.valid) return {0, 0, 0, 255};
+    const int L = levelFor(src, lod >> 8);
+    const int wl = src.wlog2[L], hl = src.hlog2[L];
+    const bool magnify = lod <= src.largeLod * 256;
+    const int filter = magnify ? tmu.magFilter : tmu.minFilter;
+    if (filter == GR_TEXTUREFILTER_POINT_SAMPLED) {
+        const int i = addressTexel(s8 >> (8 + L), wl, tmu.clampS);
+        const int j = addressTexel(t8 >> (8 + L), hl, tmu.clampT);
+        return fetchTexel(src, mem, L, i, j);
+    }
+    // Bilinear: texel centres at half-texel offsets, 8-bit weights.
+    const int32_t u = (s8 >> L) - 128, v = (t8 >> L) - 128;
+    const int i0 = u >> 8, j0 = v >> 8;
+    const int fu = u & 255, fv = v & 255;
+    const int ia = addressTexel(i0, wl, tmu.clampS), ib = addressTexel(i0 + 1, wl, tmu.clampS);
+    const int ja = addressTexel(j0, hl, tmu.clampT), jb = addressTexel(j0 + 1, hl, tmu.clampT);
+    const Texel c00 = fetchTexel(src, mem, L, ia, ja), c10 = fetchTexel(src, mem, L, ib, ja);
+    const Texel c01 = fetchTexel(src, mem, L, ia, jb), c11 = fetchTexel(src, mem, L, ib, jb);
+    auto mix = [fu, fv](int a, int b, int c, int d) {
+        const int top = a * (256 - fu) + b * fu;
+        const int bottom = c * (256 - fu) + d * fu;
+        return (top * (256 - fv) + bottom * fv) >> 16;
+    };
+    return {mix(c00.r, c10.r, c01.r, c11.r), mix(c00.g, c10.g, c01.g, c11.g), mix(c00.b, c10.b, c01.b, c11.b),
+            mix(c00.a, c10.a, c01.a, c11.a)};
+}
+
+// The factor value f (0..255) a texture-combine factor code selects.
+inline int tmuFactorValue(const TmuState &tmu, int code, int local, int otherAlpha, int localAlpha, int lod) {
+    switch (code & 7) {
+        case 0: return 0;  // ZERO, or ONE when code is 8
+        case GR_COMBINE_FACTOR_LOCAL: return local;
+        case GR_COMBINE_FACTOR_OTHER_ALPHA: return otherAlpha;
+        case GR_COMBINE_FACTOR_LOCAL_ALPHA: return localAlpha;
+        case GR_COMBINE_FACTOR_DETAIL_FACTOR: {
+            int d = ((tmu.detailBias * 256 - lod) << tmu.detailScale) >> 8;
+            d = d < 0 ? 0 : d;
+            return d > tmu.detailMax ? tmu.detailMax : d;
+        }
+        case GR_COMBINE_FACTOR_LOD_FRACTION: {
+            // The trilinear bit reverses the fraction on odd levels, so that an
+            // even/odd pair of units always blends towards the smaller level.
+            const int f = lod & 255;
+            return (tmu.lodBlend && ((lod >> 8) & 1)) ? 255 - f : f;
+        }
+        default: return 0;
+    }
+}
+
+// One unit's combine: local = its texel, other = the upstream unit's output.
+inline Texel combineUnit(const TmuState &tmu, const Texel &local, const Texel &other, int lod) {
+    Texel out;
+    const int fr = tmu.rgb.factor;
+    const int fR = tmuFactorValue(tmu, fr, local.r, other.a, local.a, lod);
+    const int fG = (fr & 7) == GR_COMBINE_FACTOR_LOCAL ? local.g : fR;
+    const int fB = (fr & 7) == GR_COMBINE_FACTOR_LOCAL ? local.b : fR;
+    out.r = combineChannel(tmu.rgb.function, combineMultiplier(fr, fR), local.r, other.r, local.a, tmu.rgb.invert);
+    out.g = combineChannel(tmu.rgb.function, combineMultiplier(fr, fG), local.g, other.g, local.a, tmu.rgb.invert);
+    out.b = combineChannel(tmu.rgb.function, combineMultiplier(fr, fB), local.b, other.b, local.a, tmu.rgb.invert);
+    const int fa = tmu.alpha.factor;
+    const int fA = tmuFactorValue(tmu, fa, local.a, other.a, local.a, lod);
+    out.a = combineChannel(tmu.alpha.function, combineMultiplier(fa, fA), local.a, other.a, local.a,
+                           tmu.alpha.invert);
+    return out;
+}
+
+}  // namespace glide
