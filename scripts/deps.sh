@@ -3,7 +3,7 @@
 # As root it runs apt-get itself; otherwise it prints the one line to run.
 set -euo pipefail
 PKGS=(cmake ninja-build g++ clang libclang-rt-dev pkg-config libgtest-dev libgmock-dev
-      libbenchmark-dev libsdl2-dev libasound2-dev libpng-dev)
+      libbenchmark-dev libsdl2-dev libasound2-dev libpng-dev libfreetype-dev fonts-dejavu-core)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
