@@ -54,7 +54,7 @@ std::vector<uint8_t> write(const Module &m)
         }
     }
     for (const Sample &s : m.samples)
-        for (size_t j = 0; j + 1 < s.data.size() + 1 && j < s.data.size() / 2 * 2; j++)
+        for (size_t j = 0; j < s.data.size() / 2 * 2; j++)
             out.push_back(static_cast<uint8_t>(s.data[j]));
     return out;
 }
