@@ -1,11 +1,12 @@
 // The player engine: song registration, the tick, rows, notes, periods,
-// volumes, panning and envelopes.
+// volumes, panning and envelopes. The command handlers are in gmpcmds.cpp.
 #include "sound/player/gmplayer.h"
 
 #include <cstring>
 
 #include "sound/api/errors.h"
 #include "sound/api/mmem.h"
+#include "sound/player/gmpintern.h"
 
 SoundDevice *gmpSD = nullptr;
 PlayState *playHandles[gmpMaxSongs];
@@ -16,3 +17,1080 @@ PlayState *gmpHandle = nullptr;
 ModuleRecord *gmpCurModule = nullptr;
 int gmpPlayMode = 0;
 ChannelState *gmpChan = nullptr;
+
+#define CHECK(x)                  \
+    do {                          \
+        int error_ = (x);         \
+        if (error_ != errOK)      \
+            return error_;        \
+    } while (0)
+
+static int clampInt(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
+
+// ---------------------------------------------------------------------------
+// Current instrument and sample of gmpChan.
+
+InstrumentRecord *gmpInstrumentOf(int instrument)
+{
+    if (instrument < 0 || static_cast<unsigned>(instrument) >= gmpCurModule->numInsts ||
+        gmpCurModule->instruments == nullptr)
+        return nullptr;
+    return gmpCurModule->instruments[instrument];
+}
+
+SampleRecord *gmpSampleOf(const InstrumentRecord *inst, unsigned sampleIndex)
+{
+    if (inst == nullptr || sampleIndex >= inst->numSamples)
+        return nullptr;
+    return inst->sampleList[sampleIndex];
+}
+
+SampleRecord *gmpCurSample(void)
+{
+    return gmpSampleOf(gmpInstrumentOf(gmpChan->instrument), gmpChan->sampleIndex);
+}
+
+// A note byte whose semitone nibble is 12..15 (or a semitone pushed past B by
+// arpeggio) is carried into the octave, so that every table lookup below sees
+// a semitone 0..11.
+static void splitNote(int note, int *octave, int *semitone)
+{
+    int s = note & 15;
+    int o = (note >> 4) & 15;
+    *octave = o + s / 12;
+    *semitone = s % 12;
+}
+
+// ---------------------------------------------------------------------------
+// Periods and rates.
+
+int gmpNotePeriod(int note, int *period)
+{
+    *period = 0;
+    SampleRecord *smp = gmpCurSample();
+    if (smp == nullptr || note >= gmpNoteCut)
+        return errOK;
+    int o, s;
+    splitNote(note, &o, &s);
+    switch (gmpPlayMode) {
+    case gmpPT: {
+        int fine = smp->fineTune & 15;
+        *period = o > 30 ? 0 : gmpPeriodsPT[fine * 12 + s] >> o;
+        break;
+    }
+    case gmpST3:
+    case gmpIT: {
+        // Middle-C rate 0 cannot be played; the note stays silent.
+        if (smp->baseTune <= 0 || o > 30)
+            return errOK;
+        int64_t scale = gmpPlayMode == gmpST3 ? 133808 : 262144;  // 8363 * 16, 2^18
+        int64_t p = (static_cast<int64_t>(gmpPeriodsST3[s]) * scale) >> o;
+        *period = static_cast<int>(p / smp->baseTune);
+        break;
+    }
+    case gmpFT2: {
+        int n = clampInt(o * 12 + s + smp->baseTune, 0, 118);
+        int fine = clampInt(smp->fineTune, -128, 127);
+        if (gmpCurModule->flags & gmpLinearFreq) {
+            *period = 7680 - fine / 2 - n * 64;
+        } else {
+            int sn = n % 12, on = n / 12;
+            int q = fine / 16;  // -8..7
+            int ia = 8 * sn + q + 8;
+            int ib = fine >= 0 ? ia + 1 : ia - 1;
+            // B with the highest finetune and C with the lowest would step one
+            // entry past the table; the end entry stands in for the neighbour.
+            ib = clampInt(ib, 0, 103);
+            int a = gmpPeriodsFT2[ia], b = gmpPeriodsFT2[ib];
+            int m = (fine < 0 ? -fine : fine) & 15;
+            *period = ((m * b + (16 - m) * a) * 2) >> on;
+        }
+        break;
+    }
+    default:
+        return errInvalidModule;
+    }
+    return errOK;
+}
+
+int gmpPeriodRate(int period, unsigned *rate)
+{
+    if (period <= 0)
+        return errInvalidPatt;
+    switch (gmpPlayMode) {
+    case gmpPT:
+        *rate = 3546895u / static_cast<unsigned>(period);
+        break;
+    case gmpFT2:
+        if (gmpCurModule->flags & gmpLinearFreq) {
+            int shift = period / 768;
+            *rate = shift > 31 ? 0 : static_cast<unsigned>(gmpLinTable[period % 768]) >> shift;
+        } else {
+            *rate = 14317456u / static_cast<unsigned>(period);
+        }
+        break;
+    default:
+        *rate = 14317056u / static_cast<unsigned>(period);
+        break;
+    }
+    return errOK;
+}
+
+int gmpSetPeriod(int period)
+{
+    if (period == 0)
+        return errOK;
+    period = clampInt(period, gmpHandle->minPeriod, gmpHandle->maxPeriod);
+    gmpChan->period = static_cast<uint32_t>(period);
+    gmpChan->playPeriod = period;
+    return errOK;
+}
+
+// A period of 0 means "no note yet": nothing to bend, and no rate should
+// reach a channel that never started.
+int gmpChangePeriod(int period)
+{
+    if (period == 0)
+        return errOK;
+    gmpChan->playPeriod = clampInt(period, gmpHandle->minPeriod, gmpHandle->maxPeriod);
+    return errOK;
+}
+
+int gmpPlayNote(int period)
+{
+    unsigned rate;
+    gmpChan->playPeriod = period;
+    CHECK(gmpPeriodRate(period, &rate));
+    return gmpSD->PlaySound(gmpChan->sdChannel, rate);
+}
+
+// ---------------------------------------------------------------------------
+// Volume and panning.
+
+int gmpSetVolume(int volume)
+{
+    volume = clampInt(volume, 0, gmpHandle->maxVolume);
+    gmpChan->volume = static_cast<uint8_t>(volume);
+    gmpChan->playVolume = static_cast<uint8_t>(volume);
+    return errOK;
+}
+
+int gmpChangeVolume(int volume)
+{
+    gmpChan->playVolume = static_cast<uint8_t>(clampInt(volume, 0, gmpHandle->maxVolume));
+    return errOK;
+}
+
+int gmpSetPanning(int panning)
+{
+    switch (gmpPlayMode) {
+    case gmpFT2:
+        // 0..255; the device hears it with the next tick's output.
+        gmpChan->pan = clampInt(panning, 0, 255);
+        return errOK;
+    case gmpIT:
+        gmpChan->pan = clampInt(panning, 0, 64);
+        return gmpSD->SetPanning(gmpChan->sdChannel, 2 * gmpChan->pan - 64);
+    default:
+        // 0..128 with 64 = centre; 164 = surround. Stored in device scale.
+        if (panning == 164) {
+            gmpChan->pan = panSurround;
+        } else {
+            gmpChan->pan = clampInt(panning - 64, panLeft, panRight);
+        }
+        return gmpSD->SetPanning(gmpChan->sdChannel, gmpChan->pan);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Notes.
+
+void gmpRestartEnvelopes(void)
+{
+    gmpChan->volEnvPos = 0;
+    gmpChan->volEnvSustained = 0;
+    gmpChan->panEnvPos = 0;
+    gmpChan->panEnvSustained = 0;
+    gmpChan->pitchEnvPos = 0;
+    gmpChan->pitchEnvSustained = 0;
+}
+
+int gmpStartPosition(int offset)
+{
+    SampleRecord *smp = gmpCurSample();
+    unsigned bytes = static_cast<unsigned>(offset);
+    if (smp && smp->sampleType == smp16bitMono)
+        bytes *= 2;  // the device takes byte offsets
+    return gmpSD->SetPosition(gmpChan->sdChannel, bytes);
+}
+
+int gmpNewNote(void)
+{
+    ChannelState *ch = gmpChan;
+    ch->vibPos = 0;
+    InstrumentRecord *inst = gmpInstrumentOf(ch->instrument);
+    SampleRecord *smp = gmpSampleOf(inst, ch->sampleIndex);
+    ch->rowFlags &= static_cast<uint8_t>(~gmpRowNote);
+    if (inst == nullptr || smp == nullptr)
+        return errOK;
+    if (ch->note == gmpNoteNone)
+        return errOK;
+    if (ch->note == gmpNoteCut)
+        return gmpSD->StopSound(ch->sdChannel);
+    if (ch->note == gmpNoteKeyOff) {
+        switch (gmpPlayMode) {
+        case gmpST3:
+            return gmpSD->StopSound(ch->sdChannel);
+        case gmpPT:
+            return gmpSD->ReleaseSound(ch->sdChannel);
+        case gmpFT2:
+            if ((inst->volEnvelope == nullptr || inst->volEnvelope->numPoints == 0) &&
+                !(ch->rowFlags & gmpRowInstrument))
+                gmpSetVolume(0);
+            [[fallthrough]];
+        default:
+            ch->keyOff = 1;
+            ch->volEnvSustained = 0;
+            ch->panEnvSustained = 0;
+            ch->pitchEnvSustained = 0;
+            return errOK;
+        }
+    }
+    int period;
+    ch->lastNote = ch->note;
+    CHECK(gmpNotePeriod(ch->note, &period));
+    if (period == 0)
+        return errOK;
+    ch->period = static_cast<uint32_t>(period);
+    CHECK(gmpPlayNote(period));
+    if (ch->sampleOffset != 0)
+        CHECK(gmpStartPosition(ch->sampleOffset));
+    return errOK;
+}
+
+// ---------------------------------------------------------------------------
+// Envelopes.
+
+int gmpCalcEnvelope(const EnvelopeRecord *env, int *pos, uint8_t *sustained, int *value)
+{
+    int n = env->numPoints > int{gmpEnvPoints} ? int{gmpEnvPoints} : int{env->numPoints};
+    *value = 0;
+    if (n == 0)
+        return errOK;
+    const EnvelopePoint *pt = env->points;
+    int p = *pos;
+
+    int k = 0;
+    while (k < n && pt[k].pos < p)
+        k++;
+    if (k == n)
+        k = n - 1;
+    if (p == pt[k].pos || k == 0 || p > pt[k].pos || pt[k].pos <= pt[k - 1].pos) {
+        // On a point, before the first one (an envelope need not start at
+        // tick 0), after the last, or between points out of order: no slope.
+        *value = pt[k].value * 256;
+    } else {
+        int dx = pt[k].pos - pt[k - 1].pos;
+        int slope = (pt[k].value - pt[k - 1].value) * 256 / dx;  // 8.8 per tick
+        *value = pt[k - 1].value * 256 + slope * (p - pt[k - 1].pos);
+    }
+
+    bool hasSus = env->susPoint < n;
+    if (hasSus && !gmpChan->keyOff && p == pt[env->susPoint].pos)
+        *sustained = 1;
+    if (*sustained)
+        return errOK;
+
+    if (p < pt[n - 1].pos)
+        p++;
+    if (env->loopStart < n && env->loopEnd < n && p == pt[env->loopEnd].pos)
+        p = pt[env->loopStart].pos;
+    if (!gmpChan->keyOff) {
+        if (env->susLoopStart >= n || env->susLoopEnd >= n) {
+            if (hasSus && p == pt[env->susPoint].pos)
+                *sustained = 1;
+        } else if (hasSus && p == pt[env->susLoopEnd].pos) {
+            p = pt[env->susLoopStart].pos;
+        }
+    }
+    *pos = p;
+    return errOK;
+}
+
+// ---------------------------------------------------------------------------
+// Per-tick output: volume, panning and rate of every channel.
+
+static int autoVibrato(const InstrumentRecord *inst)
+{
+    ChannelState *ch = gmpChan;
+    if (inst->vibDepth == 0 || ch->playPeriod == 0) {
+        ch->finalPeriod = ch->playPeriod;
+        return errOK;
+    }
+    int full = inst->vibDepth * 256;
+    if (inst->vibSweep == 0) {
+        ch->autoVibDepth = full;
+    } else if (!ch->keyOff) {
+        ch->autoVibDepth += full / inst->vibSweep;
+        if (ch->autoVibDepth > full)
+            ch->autoVibDepth = full;
+    }
+    ch->autoVibPos = static_cast<uint8_t>(ch->autoVibPos + inst->vibRate);
+    int w;
+    switch (inst->vibType) {
+    case 1: w = ch->autoVibPos >= 128 ? 64 : -64; break;
+    case 2: w = ch->autoVibPos / 2; break;
+    case 3: w = ((64 - ch->autoVibPos / 2) & 127) - 64; break;
+    default: w = ft2VibratoTable[ch->autoVibPos]; break;
+    }
+    ch->finalPeriod = clampInt(ch->playPeriod + ((w * ch->autoVibDepth) >> 14),
+                               gmpHandle->minPeriod, gmpHandle->maxPeriod);
+    return errOK;
+}
+
+// globalVolume, fade and masterVolume are each 0..64, so the product fits in
+// 24 bits plus the volume; the rounding constant and the shift by 18 bring
+// it back to 0..64.
+static int mixVolume(int v)
+{
+    int64_t prod = static_cast<int64_t>(v) * clampInt(gmpHandle->globalVolume, 0, 64) *
+                   clampInt(gmpChan->fade, 0, 64) * clampInt(gmpHandle->masterVolume, 0, 64);
+    return clampInt(static_cast<int>((prod + 0x3FFFF) >> 18), 0, 64);
+}
+
+static int outputXMIT(void)
+{
+    ChannelState *ch = gmpChan;
+    InstrumentRecord *inst = gmpInstrumentOf(ch->instrument);
+    bool it = gmpPlayMode == gmpIT;
+    int v;
+    int envValue;
+    if (it)
+        v = (ch->playVolume * ch->fadeOut) >> 9;
+    else
+        v = static_cast<int>((static_cast<int64_t>(ch->playVolume) * ch->fadeOut) >> 16);
+    if (inst) {
+        if (ch->keyOff) {
+            int drop = it ? static_cast<int>(inst->volFadeout & 0xFFFF)
+                          : 2 * static_cast<int>(inst->volFadeout & 0xFFFF);
+            ch->fadeOut = ch->fadeOut > drop ? ch->fadeOut - drop : 0;
+        }
+        if (inst->volEnvelope && inst->volEnvelope->numPoints) {
+            CHECK(gmpCalcEnvelope(inst->volEnvelope, &ch->volEnvPos, &ch->volEnvSustained,
+                                  &envValue));
+            v = clampInt((v * envValue) >> 14, 0, 64);
+        }
+    }
+    v = clampInt(v, 0, 64);
+    ch->finalVolume = static_cast<uint8_t>(mixVolume(v));
+    CHECK(gmpSD->SetVolume(ch->sdChannel, ch->finalVolume));
+
+    int h = ch->pan;
+    bool hasPanEnv = inst && inst->panEnvelope && inst->panEnvelope->numPoints;
+    if (hasPanEnv)
+        CHECK(gmpCalcEnvelope(inst->panEnvelope, &ch->panEnvPos, &ch->panEnvSustained,
+                              &envValue));
+    if (it) {
+        // The IT envelope is 0..64 around 32; it moves the 0..64 panning.
+        if (hasPanEnv)
+            h += (envValue >> 8) - 32;
+        h = clampInt(h, 0, 64);
+        CHECK(gmpSD->SetPanning(ch->sdChannel, clampInt(2 * h - 64, -64, 64)));
+        ch->finalPeriod = ch->playPeriod;
+        return errOK;
+    }
+    if (hasPanEnv) {
+        int e = envValue / 256 - 32;
+        h += (h < 128 ? h * e : e * (256 - h)) / 32;
+        h = clampInt(h, 0, 255);
+    }
+    CHECK(gmpSD->SetPanning(ch->sdChannel, clampInt((h - 128) / 2, -64, 64)));
+    if (inst == nullptr) {
+        ch->finalPeriod = ch->playPeriod;
+        return errOK;
+    }
+    return autoVibrato(inst);
+}
+
+static int gmpRunEnvelopes(void)
+{
+    for (int c = 0; c < gmpHandle->numChannels; c++) {
+        gmpChan = &gmpHandle->channels[c];
+        ChannelState *ch = gmpChan;
+        if (gmpPlayMode == gmpFT2 || gmpPlayMode == gmpIT) {
+            CHECK(outputXMIT());
+        } else {
+            ch->finalVolume = static_cast<uint8_t>(mixVolume(ch->playVolume));
+            CHECK(gmpSD->SetVolume(ch->sdChannel, ch->finalVolume));
+            ch->finalPeriod = ch->playPeriod;
+        }
+        if (ch->finalPeriod != 0) {
+            unsigned rate;
+            CHECK(gmpPeriodRate(ch->finalPeriod, &rate));
+            CHECK(gmpSD->SetRate(ch->sdChannel, rate));
+        }
+    }
+    return errOK;
+}
+
+// ---------------------------------------------------------------------------
+// Song position.
+
+int gmpPatternOf(int position)
+{
+    return gmpCurModule->orders[position];
+}
+
+// Settles ps->position on a playable order at or after it: skip entries are
+// passed over, the end marker and the end of the song wrap to restartPos
+// (counting a loop and resetting the global volume). Fails only on a song
+// with no playable entry at all.
+int gmpSettlePosition(bool wrapped)
+{
+    PlayState *ps = gmpHandle;
+    ModuleRecord *m = gmpCurModule;
+    if (wrapped) {
+        ps->position = ps->restartPos;
+        ps->songLoopCount++;
+        ps->globalVolume = static_cast<uint8_t>(clampInt(m->masterVolume, 0, 64));
+    }
+    for (int tries = 0; tries <= 2 * m->songLength + 2; tries++) {
+        if (ps->position > ps->songEnd || ps->position >= m->songLength || ps->position < 0 ||
+            m->orders[ps->position] == gmpOrderEnd) {
+            ps->position = ps->restartPos;
+            ps->songLoopCount++;
+            ps->globalVolume = static_cast<uint8_t>(clampInt(m->masterVolume, 0, 64));
+            continue;
+        }
+        if (m->orders[ps->position] == gmpOrderSkip) {
+            ps->position++;
+            continue;
+        }
+        if (m->orders[ps->position] >= m->numPatts)
+            return errInvalidPatt;
+        ps->pattern = m->orders[ps->position];
+        return errOK;
+    }
+    return errInvalidPatt;
+}
+
+int gmpNextPosition(void)
+{
+    PlayState *ps = gmpHandle;
+    ps->row = 0;
+    ps->rowPtr = nullptr;
+    if (gmpPlayMode == gmpST3 || gmpPlayMode == gmpIT)
+        ps->loopRow = 0;
+    ps->position++;
+    return gmpSettlePosition(false);
+}
+
+int gmpSetPosition(PlayState *ps, int newPosition)
+{
+    if (ps == nullptr)
+        return errInvalidArguments;
+    ModuleRecord *m = ps->module;
+    int n = m->songLength;
+    int pos = newPosition;
+    if (pos >= n)
+        pos = ps->restartPos;
+    else if (pos < 0)
+        pos = n - 1;
+    bool backwards = pos < ps->position;
+    int tries = 0;
+    while (m->orders[pos] >= gmpOrderSkip) {
+        if (++tries > n)
+            return errInvalidPatt;
+        if (backwards)
+            pos = pos == 0 ? n - 1 : pos - 1;
+        else
+            pos = pos + 1 >= n ? ps->restartPos : pos + 1;
+    }
+    if (m->orders[pos] >= m->numPatts)
+        return errInvalidPatt;
+    ps->row = 0;
+    ps->rowPtr = nullptr;
+    ps->position = pos;
+    ps->pattern = m->orders[pos];
+    return errOK;
+}
+
+// ---------------------------------------------------------------------------
+// Rows.
+
+static const gmpCommand *tick0Table(void)
+{
+    switch (gmpPlayMode) {
+    case gmpPT: return gmpTick0CommandsPT;
+    case gmpST3: return gmpTick0CommandsST3;
+    case gmpIT: return gmpTick0CommandsIT;
+    default: return gmpTick0CommandsFT2;
+    }
+}
+
+static const gmpCommand *contTable(void)
+{
+    switch (gmpPlayMode) {
+    case gmpPT: return gmpContCommandsPT;
+    case gmpST3: return gmpContCommandsST3;
+    case gmpIT: return gmpContCommandsIT;
+    default: return gmpContCommandsFT2;
+    }
+}
+
+// The argument a handler gets: the row's info, or the remembered one.
+static int commandArgument(ChannelState *ch)
+{
+    if (ch->info != 0)
+        return ch->info;
+    switch (gmpPlayMode) {
+    case gmpST3:
+    case gmpIT:
+        return ch->lastInfo & 0xFF;
+    case gmpFT2:
+        return ft2UsePrevInfo[ch->command] ? ch->prevInfo[ch->command] : 0;
+    default:
+        return 0;
+    }
+}
+
+static int gmpHandleCommands(void)
+{
+    const gmpCommand *table = contTable();
+    for (int c = 0; c < gmpHandle->numChannels; c++) {
+        gmpChan = &gmpHandle->channels[c];
+        ChannelState *ch = gmpChan;
+        if (gmpPlayMode == gmpFT2 && (ch->rowFlags & gmpRowVolume) && ch->volColumn > 64)
+            CHECK(gmpRunVolCommand(ch->volColumn));
+        if ((ch->rowFlags & gmpRowCommand) && ch->command != 0) {
+            if (ch->command >= gmpNumCommands)
+                return errInvalidPatt;
+            CHECK(table[ch->command](commandArgument(ch)));
+        }
+    }
+    return errOK;
+}
+
+// Finds row `row` of the current pattern. A row beyond the pattern (a break
+// past its end in a short pattern) starts the pattern from its first row.
+static int findRow(uint8_t **rowPtr)
+{
+    PlayState *ps = gmpHandle;
+    PatternRecord *patt = gmpCurModule->patterns[ps->pattern];
+    if (patt == nullptr || patt->length < 8)
+        return errInvalidPatt;
+    uint8_t *p = gmpPatternData(patt);
+    uint8_t *end = reinterpret_cast<uint8_t *>(patt) + patt->length;
+    if (ps->row < 0 || static_cast<unsigned>(ps->row) >= patt->rows)
+        ps->row = 0;
+    for (int r = 0; r < ps->row; r++) {
+        while (p < end && *p != 0) {
+            uint8_t flags = *p++;
+            p += (flags & gmpEntryNote ? 2 : 0) + (flags & gmpEntryVolume ? 1 : 0) +
+                 (flags & gmpEntryCommand ? 2 : 0);
+        }
+        if (p >= end)
+            return errInvalidPatt;
+        p++;
+    }
+    *rowPtr = p;
+    return errOK;
+}
+
+// Reads the entries of one row into the channels; returns the position after
+// its closing 0 byte.
+static int readRow(uint8_t *p, uint8_t **next)
+{
+    PlayState *ps = gmpHandle;
+    PatternRecord *patt = gmpCurModule->patterns[ps->pattern];
+    uint8_t *end = reinterpret_cast<uint8_t *>(patt) + patt->length;
+    for (;;) {
+        if (p >= end)
+            return errInvalidPatt;
+        uint8_t flags = *p++;
+        if (flags == 0)
+            break;
+        int size = (flags & gmpEntryNote ? 2 : 0) + (flags & gmpEntryVolume ? 1 : 0) +
+                   (flags & gmpEntryCommand ? 2 : 0);
+        if (end - p < size)
+            return errInvalidPatt;
+        int chan = flags & gmpEntryChanMask;
+        if (chan >= ps->numChannels) {
+            p += size;
+            continue;
+        }
+        ChannelState *ch = &ps->channels[chan];
+        if (flags & gmpEntryNote) {
+            uint8_t note = *p++, inst = *p++;
+            if (note != gmpNoteNone) {
+                ch->note = note;
+                ch->rowFlags |= gmpRowNote;
+            }
+            if (inst != gmpInstNone) {
+                ch->newInstrument = inst;
+                ch->rowFlags |= gmpRowInstrument;
+            }
+        }
+        if (flags & gmpEntryVolume) {
+            uint8_t vol = *p++;
+            if (vol != gmpVolumeNone) {
+                ch->volColumn = vol;
+                ch->rowFlags |= gmpRowVolume;
+            }
+        }
+        if (flags & gmpEntryCommand) {
+            uint8_t cmd = *p++, info = *p++;
+            if (cmd != 0) {
+                ch->command = cmd;
+                ch->info = info;
+                ch->rowFlags |= gmpRowCommand;
+            }
+        }
+    }
+    *next = p;
+    return errOK;
+}
+
+// Note-table lookup of XM and IT: picks the sample (and for IT the note to
+// play) of the channel's note from instrument `instrument`.
+static void lookupSample(int instrument)
+{
+    ChannelState *ch = gmpChan;
+    InstrumentRecord *inst = gmpInstrumentOf(instrument);
+    int o, s;
+    splitNote(ch->note, &o, &s);
+    int k = o * 12 + s;
+    if (inst == nullptr || inst->numSamples == 0) {
+        ch->sampleIndex = 255;
+        return;
+    }
+    if (gmpPlayMode == gmpIT) {
+        if (k > 119)
+            k = 119;
+        unsigned idx = 0;
+        if (inst->noteSamples) {
+            int playNote = inst->noteSamples[2 * k];
+            if (playNote < 120)
+                ch->note = static_cast<uint8_t>((playNote / 12) * 16 + playNote % 12);
+            idx = inst->noteSamples[2 * k + 1];
+        }
+        ch->sampleIndex = static_cast<uint8_t>(idx);
+    } else {
+        if (k > 95)
+            k = 95;
+        ch->sampleIndex = inst->noteSamples ? inst->noteSamples[k] : 0;
+    }
+    if (gmpSampleOf(inst, ch->sampleIndex) == nullptr)
+        ch->sampleIndex = 255;
+}
+
+static int setDeviceSample(SampleRecord *smp)
+{
+    if (smp->sdHandle == 0)
+        return errOK;
+    return gmpSD->SetSample(gmpChan->sdChannel, smp->sdHandle);
+}
+
+static bool rowCommandIs(const ChannelState *ch, int command)
+{
+    return (ch->rowFlags & gmpRowCommand) && ch->command == command;
+}
+
+static int instrumentGiven(void)
+{
+    ChannelState *ch = gmpChan;
+    if (gmpPlayMode == gmpPT || gmpPlayMode == gmpST3) {
+        InstrumentRecord *inst = gmpInstrumentOf(ch->newInstrument);
+        SampleRecord *smp = gmpSampleOf(inst, 0);
+        if (smp == nullptr)
+            return errOK;
+        ch->instrument = ch->newInstrument;
+        gmpSetVolume(static_cast<int>(smp->volume));
+        ch->sampleIndex = 0;
+        ch->sampleOffset = 0;
+        return setDeviceSample(smp);
+    }
+
+    bool it = gmpPlayMode == gmpIT;
+    if (!rowCommandIs(ch, cmdNoteDelay)) {
+        gmpRestartEnvelopes();
+        ch->fadeOut = it ? 512 : 65536;
+        ch->autoVibPos = 0;
+        ch->autoVibDepth = 0;
+    }
+    ch->keyOff = 0;
+    bool starts = (ch->rowFlags & gmpRowNote) && ch->note <= (it ? 252 : 253) &&
+                  !rowCommandIs(ch, cmdTonePorta);
+    if (starts) {
+        ch->instrument = ch->newInstrument;
+        lookupSample(ch->instrument);
+    }
+    if (ch->sampleIndex == 255)
+        return errOK;
+    InstrumentRecord *inst = gmpInstrumentOf(ch->instrument);
+    SampleRecord *smp = gmpSampleOf(inst, ch->sampleIndex);
+    if (smp == nullptr)
+        return errOK;
+    gmpSetVolume(static_cast<int>(smp->volume));
+    if (!it)
+        CHECK(gmpSetPanning(smp->panning));
+    else if (smp->panning >= 0)
+        CHECK(gmpSetPanning(smp->panning));
+    if (it && inst->defaultPan >= 0)
+        CHECK(gmpSetPanning(inst->defaultPan));
+    ch->sampleOffset = 0;
+    if (starts)
+        CHECK(setDeviceSample(smp));
+    return errOK;
+}
+
+static int noteStarts(void)
+{
+    ChannelState *ch = gmpChan;
+    if ((gmpPlayMode == gmpFT2 || gmpPlayMode == gmpIT) && ch->instrument >= 0) {
+        lookupSample(ch->instrument);
+        SampleRecord *smp = gmpCurSample();
+        if (smp && ch->note != gmpNoteKeyOff && ch->note != gmpNoteCut) {
+            ch->sampleOffset = 0;
+            if (gmpInstrumentOf(ch->newInstrument))
+                ch->instrument = ch->newInstrument;
+            CHECK(setDeviceSample(smp));
+        }
+    }
+    return gmpNewNote();
+}
+
+static int gmpPlayPattern(void)
+{
+    PlayState *ps = gmpHandle;
+    const gmpCommand *tick0 = tick0Table();
+    ps->info->position = static_cast<uint32_t>(ps->position);
+    ps->info->pattern = static_cast<uint32_t>(ps->pattern);
+    ps->info->row = static_cast<uint32_t>(ps->row);
+
+    if (ps->patternDelay != 0) {
+        for (int c = 0; c < ps->numChannels; c++) {
+            gmpChan = &ps->channels[c];
+            if ((gmpChan->rowFlags & gmpRowCommand) && gmpChan->command != 0 &&
+                gmpChan->command < gmpNumCommands)
+                CHECK(tick0[gmpChan->command](gmpChan->info));
+        }
+        CHECK(gmpHandleCommands());
+        ps->patternDelay--;
+        return errOK;
+    }
+
+    if (ps->rowPtr == nullptr)
+        CHECK(findRow(&ps->rowPtr));
+    for (int c = 0; c < ps->numChannels; c++)
+        ps->channels[c].rowFlags &= static_cast<uint8_t>(~(gmpRowNote | gmpRowVolume |
+                                                          gmpRowInstrument | gmpRowCommand));
+    CHECK(readRow(ps->rowPtr, &ps->rowPtr));
+
+    for (int c = 0; c < ps->numChannels; c++) {
+        gmpChan = &ps->channels[c];
+        ChannelState *ch = gmpChan;
+        if (ch->rowFlags & gmpRowInstrument)
+            CHECK(instrumentGiven());
+        if (ch->rowFlags & gmpRowVolume) {
+            if (ch->volColumn > 64)
+                CHECK(gmpSetVolCommand(ch->volColumn));
+            else
+                gmpSetVolume(ch->volColumn);
+        }
+        if ((ch->rowFlags & gmpRowCommand) && ch->command != 0) {
+            if (ch->command >= gmpNumCommands)
+                return errInvalidPatt;
+            if (ch->info != 0) {
+                if (gmpPlayMode == gmpST3 || gmpPlayMode == gmpIT)
+                    ch->lastInfo = ch->info;
+                else if (gmpPlayMode == gmpFT2)
+                    ch->prevInfo[ch->command] = ch->info;
+            }
+            CHECK(tick0[ch->command](commandArgument(ch)));
+        }
+        if (ch->rowFlags & gmpRowNote) {
+            CHECK(noteStarts());
+        } else if (!(gmpPlayMode == gmpFT2 &&
+                     (rowCommandIs(ch, cmdVibrato) ||
+                      ((ch->rowFlags & gmpRowVolume) && (ch->volColumn & 0xF0) == 0xB0)))) {
+            CHECK(gmpChangePeriod(static_cast<int>(ch->period)));
+        }
+    }
+
+    if (ps->rowPtr != nullptr) {
+        ps->row++;
+        if (static_cast<unsigned>(ps->row) >= gmpCurModule->patterns[ps->pattern]->rows)
+            CHECK(gmpNextPosition());
+    }
+    return errOK;
+}
+
+int gmpPlay(void)
+{
+    if (gmpNoPlay)
+        return errOK;
+    for (int i = 0; i < gmpMaxSongs; i++) {
+        PlayState *ps = playHandles[i];
+        if (ps == nullptr || (ps->songLoopCount != 0 && ps->loopSong == 0))
+            continue;
+        gmpHandle = ps;
+        gmpCurModule = ps->module;
+        gmpPlayMode = ps->module->playMode;
+        ps->tick++;
+        if (ps->tick < ps->speed) {
+            CHECK(gmpHandleCommands());
+        } else {
+            ps->tick = 0;
+            CHECK(gmpPlayPattern());
+        }
+        CHECK(gmpRunEnvelopes());
+    }
+    return errOK;
+}
+
+// ---------------------------------------------------------------------------
+// Songs.
+
+int gmpInit(SoundDevice *sd)
+{
+    gmpSD = sd;
+    for (auto &h : playHandles)
+        h = nullptr;
+    SetUpdRate = nullptr;
+    gmpNoPlay = 0;
+    return gmpSetTempo(125);
+}
+
+int gmpClose(void)
+{
+    for (auto &h : playHandles)
+        if (h != nullptr)
+            CHECK(gmpStopSong(h));
+    return errOK;
+}
+
+int gmpSetUpdRateFunct(gmpUpdRateHook hook)
+{
+    SetUpdRate = hook;
+    if (hook != nullptr)
+        hook(static_cast<unsigned>(gmpTempo * 40));
+    return errOK;
+}
+
+int gmpSetTempo(int tempo)
+{
+    if (tempo <= 0)
+        return errOK;
+    gmpTempo = tempo;
+    if (gmpSD != nullptr)
+        CHECK(gmpSD->SetUpdRate(static_cast<unsigned>(tempo * 40)));
+    if (SetUpdRate != nullptr)
+        SetUpdRate(static_cast<unsigned>(tempo * 40));
+    return errOK;
+}
+
+static void setLimits(PlayState *ps, const ModuleRecord *m)
+{
+    switch (m->playMode) {
+    case gmpPT: {
+        bool ext = m->flags & gmpExtOctaves;
+        ps->minPeriod = ext ? 28 : 113;
+        ps->maxPeriod = ext ? 1712 : 856;
+        ps->maxVolume = 64;
+        ps->periodShift = 0;
+        break;
+    }
+    case gmpST3: {
+        bool amiga = m->flags & gmpAmigaLimits;
+        ps->minPeriod = amiga ? 452 : 64;
+        ps->maxPeriod = amiga ? 3424 : 32767;
+        ps->maxVolume = 63;
+        ps->periodShift = 2;
+        break;
+    }
+    case gmpFT2:
+        ps->minPeriod = 57;
+        ps->maxPeriod = 54784;
+        ps->maxVolume = 64;
+        ps->periodShift = 2;
+        break;
+    default:
+        ps->minPeriod = 64;
+        ps->maxPeriod = 16777215;
+        ps->maxVolume = 64;
+        ps->periodShift = 2;
+        break;
+    }
+}
+
+static int freePlayState(PlayState *ps)
+{
+    if (ps->channels)
+        memFree(ps->channels);
+    if (ps->info)
+        memFree(ps->info);
+    playHandles[ps->index] = nullptr;
+    return memFree(ps);
+}
+
+int gmpPlaySong(ModuleRecord *module, int startPos, int endPos, int restartPos, int loopSong,
+                int numChannels, int *channels, PlayState **playState)
+{
+    if (module == nullptr || channels == nullptr || playState == nullptr)
+        return errInvalidArguments;
+    if (module->playMode < gmpPT || module->playMode > gmpIT || module->songLength <= 0 ||
+        module->orders == nullptr || module->patterns == nullptr || module->numPatts == 0)
+        return errInvalidModule;
+    if (numChannels == -1)
+        numChannels = module->numChans;
+    if (numChannels <= 0 || numChannels > 256)
+        return errInvalidArguments;
+    int slot = -1;
+    for (int i = gmpMaxSongs - 1; i >= 0; i--) {
+        if (playHandles[i] == nullptr) {
+            slot = i;
+            break;
+        }
+    }
+    if (slot < 0)
+        return errOutOfResources;
+
+    gmpNoPlay = 1;
+    PlayState *ps;
+    int error = memAlloc(sizeof(PlayState), reinterpret_cast<void **>(&ps));
+    if (error) {
+        gmpNoPlay = 0;
+        return error;
+    }
+    std::memset(ps, 0, sizeof *ps);
+    ps->index = slot;
+    ps->module = module;
+    playHandles[slot] = ps;
+    int chanBytes = numChannels * static_cast<int>(sizeof(ChannelState));
+    if ((error = memAlloc(chanBytes, reinterpret_cast<void **>(&ps->channels))) != errOK ||
+        (error = memAlloc(sizeof(PlayInfo), reinterpret_cast<void **>(&ps->info))) != errOK) {
+        freePlayState(ps);
+        gmpNoPlay = 0;
+        return error;
+    }
+    std::memset(ps->channels, 0, static_cast<size_t>(chanBytes));
+    std::memset(ps->info, 0, sizeof(PlayInfo));
+    ps->numChannels = numChannels;
+    ps->tempo = module->tempo;
+    ps->speed = module->speed;
+    ps->globalVolume = static_cast<uint8_t>(clampInt(module->masterVolume, 0, 64));
+    ps->masterVolume = 64;
+    ps->loopSong = loopSong;
+    ps->syncInfo = -1;
+
+    int last = module->songLength - 1;
+    if (startPos == -1) {
+        ps->position = 0;
+        ps->songEnd = last;
+        ps->restartPos = module->restart;
+    } else {
+        ps->position = startPos;
+        ps->songEnd = endPos;
+        ps->restartPos = restartPos;
+    }
+    // Positions outside the order list would index past it.
+    if (ps->position < 0 || ps->position > last)
+        ps->position = 0;
+    if (ps->songEnd < 0 || ps->songEnd > last)
+        ps->songEnd = last;
+    if (ps->restartPos < 0 || ps->restartPos > last)
+        ps->restartPos = 0;
+
+    gmpHandle = ps;
+    gmpCurModule = module;
+    gmpPlayMode = module->playMode;
+    setLimits(ps, module);
+    if ((error = gmpSettlePosition(false)) != errOK ||
+        (error = gmpSetTempo(ps->tempo)) != errOK) {
+        freePlayState(ps);
+        gmpNoPlay = 0;
+        return error;
+    }
+    // The first wrap found while settling on a playable start is not a loop.
+    ps->songLoopCount = 0;
+
+    int panEntries = module->playMode == gmpIT ? 64 : 32;
+    for (int i = 0; i < numChannels; i++) {
+        ChannelState *ch = &ps->channels[i];
+        gmpChan = ch;
+        ch->instrument = -1;
+        ch->newInstrument = -1;
+        ch->sampleIndex = 255;
+        ch->note = gmpNoteNone;
+        ch->lastNote = gmpNoteNone;
+        ch->volume = 64;
+        ch->playVolume = 64;
+        ch->fade = 64;
+        ch->sdChannel = static_cast<uint8_t>(channels[i]);
+        int pan = module->panning && i < panEntries ? module->panning[i]
+                                                   : (module->playMode == gmpFT2 ? 128
+                                                      : module->playMode == gmpIT ? 32 : 64);
+        if ((error = gmpSetPanning(pan)) != errOK) {
+            freePlayState(ps);
+            gmpNoPlay = 0;
+            return error;
+        }
+    }
+
+    ps->info->channels = ps->channels;
+    ps->info->position = static_cast<uint32_t>(ps->position);
+    ps->info->pattern = static_cast<uint32_t>(ps->pattern);
+    ps->info->row = 0;
+    ps->info->tempo = static_cast<uint32_t>(ps->tempo);
+    ps->info->speed = static_cast<uint32_t>(ps->speed);
+    gmpNoPlay = 0;
+    *playState = ps;
+    return errOK;
+}
+
+int gmpStopSong(PlayState *ps)
+{
+    if (ps == nullptr || ps->index < 0 || ps->index >= gmpMaxSongs || playHandles[ps->index] != ps)
+        return errInvalidArguments;
+    return freePlayState(ps);
+}
+
+int gmpGetInformation(PlayState *ps, PlayInfo **info)
+{
+    if (ps == nullptr || info == nullptr)
+        return errInvalidArguments;
+    ps->info->speed = static_cast<uint32_t>(ps->speed);
+    ps->info->tempo = static_cast<uint32_t>(gmpTempo);
+    ps->info->syncInfo = static_cast<uint32_t>(ps->syncInfo);
+    ps->info->songLoopCount = static_cast<uint32_t>(ps->songLoopCount);
+    *info = ps->info;
+    return errOK;
+}
+
+int gmpSetSyncCallback(PlayState *ps, gmpSyncCallback callback)
+{
+    if (ps == nullptr)
+        return errInvalidArguments;
+    ps->syncCallback = callback;
+    return errOK;
+}
+
+int gmpSetMasterVolume(PlayState *ps, unsigned volume)
+{
+    if (ps == nullptr)
+        return errInvalidArguments;
+    // Stored as given; the output arithmetic limits it to 64.
+    ps->masterVolume = static_cast<uint8_t>(volume > 255 ? 255 : volume);
+    return errOK;
+}
+
+int gmpFadeChannel(PlayState *ps, unsigned channel, uint8_t fade)
+{
+    if (ps == nullptr)
+        return errInvalidArguments;
+    if (channel >= static_cast<unsigned>(ps->numChannels))
+        return errInvalidChanNumber;
+    ps->channels[channel].fade = fade;
+    return errOK;
+}
