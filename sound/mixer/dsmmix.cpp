@@ -225,7 +225,7 @@ static int handleEnd(MixChannel *c, int64_t *pos16)
     callLoopCallback(c);
     if (tryAmigaChange(c, pos16, &stop))
         return stop;
-    if (c->loopNum == 1 && c->status == dsmChReleased && c->loop2Type != loopNone) {
+    if (c->loopNum == 1 && c->status == dsmChReleased) {
         c->loopNum = 2;
         return 0;
     }

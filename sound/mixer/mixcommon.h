@@ -31,7 +31,8 @@ static inline float interp16(float a, float b, uint32_t pos16)
 // s = (hi' - 128) x 256 + (lo' - 128) with lo' = low byte + 128 and hi' =
 // high byte + 128 + carry (both mod 256), so the contribution is
 // T[hi'] + (T[lo'] >> 8). The one carry that would wrap hi' (s >= 0x7F80)
-// is held at hi' = lo' = 255, i.e. s = 32767, instead of flipping sign.
+// is held at hi' = lo' = 255, i.e. s = 32639, instead of flipping the sign
+// of a near full-scale value.
 static inline int32_t split16(const int32_t *table, int16_t s)
 {
     const uint32_t u = static_cast<uint16_t>(s);
