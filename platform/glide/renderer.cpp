@@ -23,7 +23,9 @@ void Renderer::setThreads(int n) {
     if (n == threads_ && static_cast<int>(workers_.size()) == n - 1) return;
     stopWorkers();
     threads_ = n;
-    for (int i = 1; i < n; ++i) workers_.emplace_back([this] { workerLoop(); });
+    // A new worker must not mistake an earlier frame for a job.
+    const uint64_t current = generation_;
+    for (int i = 1; i < n; ++i) workers_.emplace_back([this, current] { workerLoop(current); });
 }
 
 const State *Renderer::snapshot(const State &st) {
@@ -69,8 +71,7 @@ void Renderer::drawBand(int band) {
     }
 }
 
-void Renderer::workerLoop() {
-    uint64_t seen = 0;
+void Renderer::workerLoop(uint64_t seen) {
     for (;;) {
         {
             std::unique_lock<std::mutex> lock(mutex_);

@@ -54,7 +54,7 @@ private:
 
     void addToBands(uint32_t cmd, int y0, int y1, int screenHeight);
     void drawBand(int band);
-    void workerLoop();
+    void workerLoop(uint64_t seenGeneration);
     void stopWorkers();
 
     std::deque<State> states_;
