@@ -80,7 +80,7 @@ static void mixMI16Stereo(unsigned count, int)
     dsmMixDest = dest;
 }
 
-// ---- Block routines: two frames per iteration ------------------------------
+// ---- Block routines: four frames per vector addition, then pairs -----------
 
 static void mixMITableMonoBlock(unsigned count, const int32_t *tl)
 {
@@ -89,7 +89,11 @@ static void mixMITableMonoBlock(unsigned count, const int32_t *tl)
     uint32_t pos = static_cast<uint32_t>(dsmMixSrcPos);
     const uint32_t step = static_cast<uint32_t>(dsmMixStep);
     const uint32_t step2 = 2 * step;
-    for (unsigned n = 0; n < count; n += 2, dest += 2, pos += step2) {
+    unsigned n = 0;
+    for (; n + 4 <= count; n += 4, dest += 4, pos += 4 * step)
+        addInt4(dest, tl[smp[frameIndex(pos)]], tl[smp[frameIndex(pos + step)]],
+                tl[smp[frameIndex(pos + 2 * step)]], tl[smp[frameIndex(pos + 3 * step)]]);
+    for (; n < count; n += 2, dest += 2, pos += step2) {
         const int32_t v0 = tl[smp[frameIndex(pos)]];
         const int32_t v1 = tl[smp[frameIndex(pos + step)]];
         dest[0] += v0;
@@ -117,7 +121,12 @@ static void mixMI16MonoBlock(unsigned count, int)
     const uint32_t step = static_cast<uint32_t>(dsmMixStep);
     const uint32_t step2 = 2 * step;
     const int32_t *tl = dsmMixLeftVolTable;
-    for (unsigned n = 0; n < count; n += 2, dest += 2, pos += step2) {
+    unsigned n = 0;
+    for (; n + 4 <= count; n += 4, dest += 4, pos += 4 * step)
+        addInt4(dest, split16(tl, smp[frameIndex(pos)]), split16(tl, smp[frameIndex(pos + step)]),
+                split16(tl, smp[frameIndex(pos + 2 * step)]),
+                split16(tl, smp[frameIndex(pos + 3 * step)]));
+    for (; n < count; n += 2, dest += 2, pos += step2) {
         const int32_t v0 = split16(tl, smp[frameIndex(pos)]);
         const int32_t v1 = split16(tl, smp[frameIndex(pos + step)]);
         dest[0] += v0;

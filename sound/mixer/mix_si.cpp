@@ -144,7 +144,7 @@ static void mixSI16Stereo(unsigned count, int)
 
 // ---- Block routines -----------------------------------------------------------
 
-// Byte data, four frames per iteration. side: RIGHT_ADD or RIGHT_SUB; a
+// Byte data, four frames per iteration, two vector additions. side: RIGHT_ADD or RIGHT_SUB; a
 // null tr means middle (the left value on both sides).
 static inline void mixSITableMonoBlock(unsigned count, const int32_t *tl, const int32_t *tr,
                                        int side)
@@ -161,23 +161,11 @@ static inline void mixSITableMonoBlock(unsigned count, const int32_t *tl, const 
         const uint8_t b3 = smp[frameIndex(pos + 3 * step)];
         if (tr == nullptr) {
             const int32_t v0 = tl[b0], v1 = tl[b1], v2 = tl[b2], v3 = tl[b3];
-            dest[0] += v0;
-            dest[1] += v0;
-            dest[2] += v1;
-            dest[3] += v1;
-            dest[4] += v2;
-            dest[5] += v2;
-            dest[6] += v3;
-            dest[7] += v3;
+            addInt4(dest, v0, v0, v1, v1);
+            addInt4(dest + 4, v2, v2, v3, v3);
         } else {
-            dest[0] += tl[b0];
-            dest[1] += side * tr[b0];
-            dest[2] += tl[b1];
-            dest[3] += side * tr[b1];
-            dest[4] += tl[b2];
-            dest[5] += side * tr[b2];
-            dest[6] += tl[b3];
-            dest[7] += side * tr[b3];
+            addInt4(dest, tl[b0], side * tr[b0], tl[b1], side * tr[b1]);
+            addInt4(dest + 4, tl[b2], side * tr[b2], tl[b3], side * tr[b3]);
         }
     }
     dsmMixSrcPos = static_cast<int32_t>(pos);
@@ -214,14 +202,25 @@ static void mixUlawMonoSBlock(unsigned count, int)
     mixSITableMonoBlock(count, dsmMixLeftUlawVolTable, dsmMixRightUlawVolTable, RIGHT_SUB);
 }
 
-// 16-bit data through the table split, any count. A null tr means middle.
+// 16-bit data through the table split, any count: pairs of frames with one
+// vector addition, then a last odd frame. A null tr means middle.
 static inline void mixSI16MonoSplit(unsigned count, const int32_t *tl, const int32_t *tr, int side)
 {
     const int16_t *smp = static_cast<const int16_t *>(dsmMixSample);
     int32_t *dest = static_cast<int32_t *>(dsmMixDest);
     uint32_t pos = static_cast<uint32_t>(dsmMixSrcPos);
     const uint32_t step = static_cast<uint32_t>(dsmMixStep);
-    for (unsigned n = 0; n < count; n++, dest += 2, pos += step) {
+    unsigned n = 0;
+    for (; n + 2 <= count; n += 2, dest += 4, pos += 2 * step) {
+        const int16_t s0 = smp[frameIndex(pos)];
+        const int16_t s1 = smp[frameIndex(pos + step)];
+        const int32_t l0 = split16(tl, s0), l1 = split16(tl, s1);
+        if (tr == nullptr)
+            addInt4(dest, l0, l0, l1, l1);
+        else
+            addInt4(dest, l0, side * split16(tr, s0), l1, side * split16(tr, s1));
+    }
+    for (; n < count; n++, dest += 2, pos += step) {
         const int16_t s = smp[frameIndex(pos)];
         const int32_t l = split16(tl, s);
         dest[0] += l;
@@ -238,7 +237,14 @@ static inline void mixSI16StereoSplit(unsigned count, const int32_t *tl, const i
     int32_t *dest = static_cast<int32_t *>(dsmMixDest);
     uint32_t pos = static_cast<uint32_t>(dsmMixSrcPos);
     const uint32_t step = static_cast<uint32_t>(dsmMixStep);
-    for (unsigned n = 0; n < count; n++, dest += 2, pos += step) {
+    unsigned n = 0;
+    for (; n + 2 <= count; n += 2, dest += 4, pos += 2 * step) {
+        const int16_t *f0 = smp + 2 * frameIndex(pos);
+        const int16_t *f1 = smp + 2 * frameIndex(pos + step);
+        addInt4(dest, split16(tl, f0[0]), side * split16(tr, f0[1]), split16(tl, f1[0]),
+                side * split16(tr, f1[1]));
+    }
+    for (; n < count; n++, dest += 2, pos += step) {
         const int16_t *f = smp + 2 * frameIndex(pos);
         dest[0] += split16(tl, f[0]);
         dest[1] += side * split16(tr, f[1]);

@@ -12,6 +12,10 @@
 
 #include "sound/mixer/dsm.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // Frame index of a 16.16 source offset (negative when playing backward).
 static inline ptrdiff_t frameIndex(uint32_t pos16)
 {
@@ -51,4 +55,20 @@ static inline int32_t split16(const int32_t *table, int16_t s)
 static inline int32_t mul16(int32_t s, int32_t gain)
 {
     return static_cast<int32_t>(static_cast<uint32_t>(s) * static_cast<uint32_t>(gain)) >> 8;
+}
+
+// dest[0..3] += (a, b, c, d): one vector read-modify-write of four integer
+// accumulators (wrapping, as the scalar sums do in practice).
+static inline void addInt4(int32_t *dest, int32_t a, int32_t b, int32_t c, int32_t d)
+{
+#if defined(__SSE2__)
+    const __m128i v = _mm_setr_epi32(a, b, c, d);
+    const __m128i acc = _mm_loadu_si128(reinterpret_cast<const __m128i *>(dest));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dest), _mm_add_epi32(acc, v));
+#else
+    dest[0] += a;
+    dest[1] += b;
+    dest[2] += c;
+    dest[3] += d;
+#endif
 }
