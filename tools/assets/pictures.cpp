@@ -52,6 +52,16 @@ float wrap_delta(float a, float b) {
     return d;
 }
 
+// Fades the outermost pixels to black, so that a glow never reaches the
+// screen's edge when the picture is added over a scene.
+void black_border(Image& img, int width) {
+    for (int y = 0; y < img.height; ++y)
+        for (int x = 0; x < img.width; ++x) {
+            const int d = std::min({x, y, img.width - 1 - x, img.height - 1 - y});
+            if (d < width) img.at(x, y) = img.at(x, y) * (static_cast<float>(d) / static_cast<float>(width));
+        }
+}
+
 template <typename F>
 void for_each_pixel(Image& img, F&& f) {
     for (int y = 0; y < img.height; ++y)
@@ -130,6 +140,7 @@ Image make_title(const Font& bold, const Font& regular) {
     blur(rule_glow, 3);
     add_mask(img, rule_glow, Rgb{0.4f, 0.7f, 1.0f});
     add_mask(img, rule, Rgb{1, 1, 1});
+    black_border(img, 6);
     return img;
 }
 
@@ -184,6 +195,7 @@ Image make_badge(const Font& bold) {
     bold.draw_centred(bottom, "LINUX", 34, 128, 212);
     glowing_text(img, top, 3, Rgb{0.2f, 0.4f, 0.9f}, Rgb{1, 1, 1}, Rgb{0.75f, 0.85f, 1.0f}, 44, 64);
     glowing_text(img, bottom, 4, Rgb{0.9f, 0.5f, 0.1f}, Rgb{1.0f, 0.95f, 0.5f}, Rgb{1.0f, 0.6f, 0.1f}, 186, 212);
+    black_border(img, 6);
     return img;
 }
 
@@ -264,12 +276,12 @@ Image make_spider() {
         stroke_line(web, cx, cy, cx + reach[i] * std::cos(angle[i]), cy + reach[i] * std::sin(angle[i]), 1.1f, 0.9f);
     }
     // Spiral: rings between neighbouring spokes, each thread sagging outward a little.
-    for (int ring = 0; ring < 15; ++ring) {
+    for (int ring = 0; ring < 13; ++ring) {
         for (int i = 0; i < kSpokes; ++i) {
             const int j = (i + 1) % kSpokes;
             const float a0 = angle[i], a1 = angle[j] + (j == 0 ? kTau : 0.0f);
-            const float r0 = 16.0f + 8.2f * (ring + static_cast<float>(i) / kSpokes);
-            const float r1 = 16.0f + 8.2f * (ring + static_cast<float>(i + 1) / kSpokes);
+            const float r0 = 16.0f + 9.5f * (ring + static_cast<float>(i) / kSpokes);
+            const float r1 = 16.0f + 9.5f * (ring + static_cast<float>(i + 1) / kSpokes);
             const float x0 = cx + r0 * std::cos(a0), y0 = cy + r0 * std::sin(a0);
             const float x1 = cx + r1 * std::cos(a1), y1 = cy + r1 * std::sin(a1);
             const float am = 0.5f * (a0 + a1), rm = 0.5f * (r0 + r1) * 0.94f + 0.5f;
@@ -294,7 +306,7 @@ Image make_spider() {
         }
     }
     Mask glow = web;
-    blur(glow, 2);
+    blur(glow, 1);
     add_mask(img, glow, Rgb{0.25f, 0.35f, 0.6f});
     add_mask_with(img, web, [&](int x, int y) {
         const float d = std::hypot(static_cast<float>(x) - cx, static_cast<float>(y) - cy) / 180.0f;
@@ -344,6 +356,11 @@ Image make_spider() {
     blur(rim, 1);
     for (size_t i = 0; i < rim.v.size(); ++i) rim.v[i] = clamp01(rim.v[i] * (1.0f - outline.v[i]) * 3.0f);
     add_mask(img, rim, Rgb{0.55f, 0.5f, 0.7f});
+    // The glow's faint haze would lift the whole scene it is added to: keep
+    // the background black.
+    const float floor_level = 3.0f / 255.0f;
+    for (Rgb& p : img.px)
+        p = {std::max(0.0f, p.r - floor_level), std::max(0.0f, p.g - floor_level), std::max(0.0f, p.b - floor_level)};
     return img;
 }
 
@@ -361,6 +378,7 @@ Image make_credits(const Font& bold, const Font& regular) {
     bold.draw_centred(lines, "tullo", 20, 128, 200);
     regular.draw_centred(lines, "at ovrun7", 18, 128, 236);
     glowing_text(img, lines, 3, Rgb{0.15f, 0.3f, 0.8f}, Rgb{0.9f, 0.95f, 1.0f}, Rgb{0.6f, 0.8f, 1.0f}, 90, 236);
+    black_border(img, 6);
     return img;
 }
 
@@ -384,6 +402,7 @@ Image make_greets(const Font& bold, const Font& regular) {
         y += 27;
     }
     glowing_text(img, lines, 3, Rgb{0.5f, 0.2f, 0.7f}, Rgb{1.0f, 0.95f, 1.0f}, Rgb{0.8f, 0.75f, 1.0f}, 78, 230);
+    black_border(img, 6);
     return img;
 }
 
