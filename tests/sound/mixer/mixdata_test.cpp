@@ -235,7 +235,7 @@ TEST_F(MixerOutput, ConversionClampsAtBothEnds)
     EXPECT_EQ(out8[5], 127);
     const int32_t in16[4] = {40000, -40000, 32767, -32768};
     std::memcpy(acc, in16, sizeof in16);
-    int16_t out16[4];
+    int16_t out16[5];
     dsmConvertInt16(4, out16);
     EXPECT_EQ(out16[0], 32767);
     EXPECT_EQ(out16[1], -32768);
