@@ -50,6 +50,7 @@ struct ITLoad {
     uint8_t *lists = nullptr;    // orders and the three offset lists
     uint8_t *patt = nullptr;     // one packed pattern, up to 64 KiB
     uint8_t *conv = nullptr;     // one converted pattern
+    unsigned convSize = 0;       // bytes at conv
     uint8_t *inst = nullptr;     // one instrument header
     uint8_t instUsed[256] = {};
     int chanLimit = 0;           // entries of higher channels are dropped
@@ -70,8 +71,11 @@ int LoadError(ITLoad &s, int error)
 }
 
 // A packed entry of one stored byte can expand to 6 bytes (flag, note,
-// instrument, volume, command, info) through the repeat bits.
-enum { itPattBuffer = 0x10000, itConvBuffer = 8 + 256 + 6 * itPattBuffer };
+// instrument, volume, command, info) through the repeat bits, so a pattern
+// of len stored bytes and rows rows converts into at most
+// 8 + rows + 6 * len bytes.
+enum { itPattBuffer = 0x10000 };
+inline unsigned convBytes(unsigned len, unsigned rows) { return 8 + rows + 6 * len; }
 
 uint8_t convertNote(uint8_t n)
 {
@@ -635,8 +639,7 @@ int LoadIT(fileHandle file, int addSD, gmpSampleCallback sampleCallback, ModuleR
     std::memset(m->patterns, 0, numPatts * sizeof(PatternRecord *));
     m->numPatts = numPatts;
 
-    if ((error = memAlloc(itPattBuffer, reinterpret_cast<void **>(&s.patt))) != 0 ||
-        (error = memAlloc(itConvBuffer, reinterpret_cast<void **>(&s.conv))) != 0)
+    if ((error = memAlloc(itPattBuffer, reinterpret_cast<void **>(&s.patt))) != 0)
         return LoadError(s, error);
     for (unsigned p = 0; p < numPatts; p++) {
         long offset = p < patNum ? static_cast<long>(ldLE32(pattOffsets + 4 * p)) : 0;
@@ -655,6 +658,14 @@ int LoadIT(fileHandle file, int addSD, gmpSampleCallback sampleCallback, ModuleR
             if ((error = ldReadAt(file, s.fileSize, offset + 8, s.patt, ldLE16(ph), &read)) != 0)
                 return LoadError(s, error);
             len = static_cast<unsigned>(read);
+        }
+        if (convBytes(len, rows) > s.convSize) {
+            if (s.conv)
+                memFree(s.conv);
+            s.conv = nullptr;
+            s.convSize = convBytes(len, rows);
+            if ((error = memAlloc(static_cast<int>(s.convSize), reinterpret_cast<void **>(&s.conv))) != 0)
+                return LoadError(s, error);
         }
         uint32_t length;
         ConvertPattern(s, len, rows, numInsts, &length);

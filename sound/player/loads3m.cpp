@@ -35,6 +35,7 @@ struct S3MLoad {
     uint8_t *pointers = nullptr;   // orders, instrument and pattern pointers, panning
     uint8_t *patt = nullptr;       // one packed pattern as stored, up to 64 KiB
     uint8_t *conv = nullptr;       // one converted pattern
+    unsigned convSize = 0;         // bytes at conv
     uint8_t instUsed[256] = {};
     int maxChan = -1;              // highest enabled channel
     int maxChanFound = -1;         // highest channel with an entry
@@ -55,7 +56,8 @@ int LoadError(S3MLoad &s, int error)
 // Buffer sizes for one pattern: the stored data are at most 0xFFFF bytes, and
 // a converted entry is never longer than the stored one, so the output needs
 // the input's length plus a 0 for each row that the data leave out.
-enum { s3mPattBuffer = 0x10000, s3mConvBuffer = 8 + s3mPattBuffer + s3mRows };
+enum { s3mPattBuffer = 0x10000 };
+inline unsigned convBytes(unsigned len) { return 8 + len + s3mRows; }
 
 // Converts len bytes of packed pattern at s.patt into s.conv; data that end
 // early leave the remaining rows empty.
@@ -259,8 +261,7 @@ int LoadS3M(fileHandle file, int addSD, gmpSampleCallback sampleCallback, Module
     m->numInsts = insNum;
     m->numSamples = insNum;
 
-    if ((error = memAlloc(s3mPattBuffer, reinterpret_cast<void **>(&s.patt))) != 0 ||
-        (error = memAlloc(s3mConvBuffer, reinterpret_cast<void **>(&s.conv))) != 0)
+    if ((error = memAlloc(s3mPattBuffer, reinterpret_cast<void **>(&s.patt))) != 0)
         return LoadError(s, error);
     for (unsigned p = 0; p < numPatts; p++) {
         unsigned len = 0;
@@ -279,6 +280,14 @@ int LoadS3M(fileHandle file, int addSD, gmpSampleCallback sampleCallback, Module
             if ((error = ldReadAt(file, fileSize, offset + 2, s.patt, len, &read)) != 0)
                 return LoadError(s, error);
             len = static_cast<unsigned>(read);
+        }
+        if (convBytes(len) > s.convSize) {
+            if (s.conv)
+                memFree(s.conv);
+            s.conv = nullptr;
+            s.convSize = convBytes(len);
+            if ((error = memAlloc(static_cast<int>(s.convSize), reinterpret_cast<void **>(&s.conv))) != 0)
+                return LoadError(s, error);
         }
         uint32_t length;
         ConvertPattern(s, len, insNum, &length);
@@ -396,7 +405,8 @@ int LoadS3M(fileHandle file, int addSD, gmpSampleCallback sampleCallback, Module
     if ((error = fileClose(file)) != 0)
         return LoadError(s, error);
     memFree(s.patt);
-    memFree(s.conv);
+    if (s.conv)
+        memFree(s.conv);
     memFree(s.pointers);
     memFree(s.header);
     *module = m;
