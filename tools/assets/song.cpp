@@ -51,8 +51,9 @@ uint8_t bass_root(const Chord& c, int octave_up = 0) {
 
 // Chord tone i (0 root, 1 third, 2 fifth, 3 octave) in the given octave.
 uint8_t chord_tone(const Chord& c, int i, int octave) {
-    static const int minor[] = {0, 3, 7, 12}, major[] = {0, 4, 7, 12};
-    const int semis = (c.minor ? minor : major)[i % 4] + 12 * (i / 4);
+    const int step = i % 4;
+    const int third = c.minor ? 3 : 4;
+    const int semis = (step == 0 ? 0 : step == 1 ? third : step == 2 ? 7 : 12) + 12 * (i / 4);
     return static_cast<uint8_t>(octave * 12 + c.root + semis + 1);
 }
 
