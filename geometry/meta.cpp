@@ -69,19 +69,54 @@ void clear_grid(grid *g)
 void calculate_bollar_to_grid_dont_zero(int count, const boll *bollar, grid *g)
 {
     const size_t n = grid_count(g);
-    for (size_t p = 0; p < n; p++) {
-        grid_point *pt = &g->points[p];
-        float value = pt->value;
-        for (int b = 0; b < count; b++) {
-            const double dx = (double)pt->x - bollar[b].x;
-            const double dy = (double)pt->y - bollar[b].y;
-            const double dz = (double)pt->z - bollar[b].z;
-            const double d2 = dx * dx + dy * dy + dz * dz;
-            const double add = d2 > 0.0 ? 1.0 / std::sqrt(d2) : (double)BOLL_CENTRE_VALUE;
-            value = (float)(value + add);
+    if (n == 0 || count <= 0)
+        return;
+    const int sx = g->size_x, sy = g->size_y, sz = g->size_z;
+    const size_t sxy = (size_t)sx * (size_t)sy;
+    // The grid is regular: x depends on i only, y on j, z on k. Per ball the
+    // squared offsets along each axis are taken once; the sum per point is
+    // the same as from the point's own position.
+    double *axis = (double *)malloc(sizeof(double) * (size_t)(sx + sy + sz));
+    if (!axis) {
+        for (size_t p = 0; p < n; p++) {
+            grid_point *pt = &g->points[p];
+            for (int b = 0; b < count; b++) {
+                const double dx = (double)pt->x - bollar[b].x;
+                const double dy = (double)pt->y - bollar[b].y;
+                const double dz = (double)pt->z - bollar[b].z;
+                const double d2 = dx * dx + dy * dy + dz * dz;
+                pt->value = (float)(pt->value + (d2 > 0.0 ? 1.0 / std::sqrt(d2) : (double)BOLL_CENTRE_VALUE));
+            }
         }
-        pt->value = value;
+        return;
     }
+    double *ax = axis, *ay = axis + sx, *az = axis + sx + sy;
+    // Balls outermost: each point still adds the balls in order.
+    for (int b = 0; b < count; b++) {
+        for (int i = 0; i < sx; i++) {
+            const double d = (double)g->points[i].x - bollar[b].x;
+            ax[i] = d * d;
+        }
+        for (int j = 0; j < sy; j++) {
+            const double d = (double)g->points[(size_t)j * sx].y - bollar[b].y;
+            ay[j] = d * d;
+        }
+        for (int k = 0; k < sz; k++) {
+            const double d = (double)g->points[(size_t)k * sxy].z - bollar[b].z;
+            az[k] = d * d;
+        }
+        grid_point *pt = g->points;
+        for (int k = 0; k < sz; k++)
+            for (int j = 0; j < sy; j++) {
+                const double yz = ay[j];
+                for (int i = 0; i < sx; i++, pt++) {
+                    const double d2 = ax[i] + yz + az[k];
+                    const double add = d2 > 0.0 ? 1.0 / std::sqrt(d2) : (double)BOLL_CENTRE_VALUE;
+                    pt->value = (float)(pt->value + add);
+                }
+            }
+    }
+    free(axis);
 }
 
 void calculate_bollar_to_grid(int count, const boll *bollar, grid *g)

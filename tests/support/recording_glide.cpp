@@ -11,6 +11,8 @@ std::vector<Call> the_calls;
 std::function<void(long)> swap_fn;
 long swap_count = 0;
 long triangle_count = 0;
+long polygon_count = 0;
+long clear_count = 0;
 GlideQuitHook hook = nullptr;
 void *hook_user = nullptr;
 
@@ -52,6 +54,8 @@ void reset()
     swap_fn = nullptr;
     swap_count = 0;
     triangle_count = 0;
+    polygon_count = 0;
+    clear_count = 0;
     hook = nullptr;
     hook_user = nullptr;
 }
@@ -95,6 +99,8 @@ int count(const std::string &name)
 void on_swap(std::function<void(long)> f) { swap_fn = std::move(f); }
 long swaps() { return swap_count; }
 long triangles() { return triangle_count; }
+long polygons() { return polygon_count; }
+long clears() { return clear_count; }
 GlideQuitHook quit_hook() { return hook; }
 void *quit_user() { return hook_user; }
 
@@ -230,12 +236,15 @@ void grTexSource(GrChipID_t t, FxU32 start, FxU32 evenOdd, GrTexInfo *info)
 
 void grBufferClear(GrColor_t color, GrAlpha_t alpha, FxU16 depth)
 {
+    rec::clear_count++;
     log("grBufferClear", {(double)color, (double)alpha, (double)depth});
 }
 
 void grDrawTriangle(const GrVertex *a, const GrVertex *b, const GrVertex *c)
 {
     rec::triangle_count++;
+    if (!rec::board().log_triangles)
+        return;
     rec::Call &call = log("grDrawTriangle", {});
     if (rec::board().keep_vertices && rec::board().log_calls)
         call.verts = {*a, *b, *c};
@@ -243,8 +252,11 @@ void grDrawTriangle(const GrVertex *a, const GrVertex *b, const GrVertex *c)
 
 void grDrawPolygon(int n, const int ilist[], const GrVertex vlist[])
 {
+    rec::polygon_count++;
     if (n >= 3)
         rec::triangle_count += n - 2;
+    if (!rec::board().log_polygons)
+        return;
     rec::Call &call = log("grDrawPolygon", {(double)n});
     if (rec::board().keep_vertices && rec::board().log_calls)
         for (int i = 0; i < n; i++)

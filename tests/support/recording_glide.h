@@ -28,6 +28,8 @@ struct Board {
     bool keep_texels = true;         // copy downloaded data into the log
     bool keep_vertices = true;       // copy drawn vertices into the log
     bool log_calls = true;           // false: count swaps and draws only
+    bool log_polygons = true;        // false: grDrawPolygon is only counted
+    bool log_triangles = true;       // false: grDrawTriangle is only counted
 };
 
 // Clears the log and the counters, restores the default board and removes
@@ -48,7 +50,10 @@ int count(const std::string &name);
 // the first). Tests use it to send sync values at chosen frames.
 void on_swap(std::function<void(long)> f);
 long swaps();
+// Counters kept whether or not calls are logged.
 long triangles();  // grDrawTriangle calls plus fan triangles of grDrawPolygon
+long polygons();   // grDrawPolygon calls
+long clears();     // grBufferClear calls
 
 GlideQuitHook quit_hook();
 void *quit_user();
