@@ -34,21 +34,21 @@ static inline float interp16(float a, float b, uint32_t pos16)
 // A 16-bit sample through an 8-bit volume table row, without a multiply:
 // s = (hi' - 128) x 256 + (lo' - 128) with lo' = low byte + 128 and hi' =
 // high byte + 128 + carry (both mod 256), so the contribution is
-// T[hi'] + (T[lo'] >> 8). The one carry that would wrap hi' (s >= 0x7F80)
-// is held at hi' = lo' = 255, i.e. s = 32639, instead of flipping the sign
-// of a near full-scale value.
+// T[hi'] + (T[lo'] >> 8). Both bytes come out of one 16-bit addition:
+// (s + 0x8080) mod 65536 = hi' x 256 + lo'. The one carry that would wrap
+// hi' (s >= 0x7F80) would flip the sign of a near full-scale value, so s is
+// held at 0x7F7F first (hi' = lo' = 255, the largest value the split can
+// express: 32639).
+static inline unsigned splitIndex(int16_t s)
+{
+    const int32_t held = s < 0x7F7F ? s : 0x7F7F;
+    return static_cast<uint16_t>(held + 0x8080);
+}
+
 static inline int32_t split16(const int32_t *table, int16_t s)
 {
-    const uint32_t u = static_cast<uint16_t>(s);
-    uint32_t lo = (u & 0xFF) + 128;
-    uint32_t hi = ((u >> 8) + 128) & 0xFF;
-    hi += lo >> 8;
-    lo &= 0xFF;
-    if (hi > 255) {
-        hi = 255;
-        lo = 255;
-    }
-    return table[hi] + (table[lo] >> 8);
+    const unsigned t = splitIndex(s);
+    return table[t >> 8] + (table[t & 0xFF] >> 8);
 }
 
 // Integer product of a 16-bit sample and a 16-bit gain, >> 8 (arithmetic).
@@ -72,3 +72,4 @@ static inline void addInt4(int32_t *dest, int32_t a, int32_t b, int32_t c, int32
     dest[3] += d;
 #endif
 }
+
