@@ -41,6 +41,7 @@ struct TexSource {
     uint32_t levelAddr[9] = {};  // byte address of level L, when present
     bool present[9] = {};
     int wlog2[9] = {}, hlog2[9] = {};  // level dimensions
+    int levelOf[9] = {};               // level read for floor(lod) (see levelFor)
 };
 
 struct TmuState {

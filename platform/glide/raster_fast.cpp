@@ -2,6 +2,11 @@
 // span (the span ends solved from the edge equations), parameters stepped by
 // their x gradients from a start value computed directly for each row, so a
 // row's pixels do not depend on which rows the caller asked for.
+//
+// The render states the show uses get span loops specialised at compile
+// time (colour combine, texture set-up, blending, depth); every other state
+// goes through the general per-pixel path of pipeline.h. Both compute the
+// same arithmetic as the reference rasteriser, pixel for pixel.
 #include <algorithm>
 
 #include "platform/glide/pipeline.h"
@@ -9,6 +14,194 @@
 namespace glide {
 
 namespace {
+
+enum class CC { Iterated, Texture, TextureTimesIterated, TextureTimesIteratedPlusIterated };
+enum class TX { None, Unit0, Pair, Unit1 };
+enum class BL { Opaque, Add };
+
+struct FastConfig {
+    bool ok = false;
+    CC cc = CC::Iterated;
+    TX tx = TX::None;
+    BL bl = BL::Opaque;
+    bool depth = false;
+};
+
+bool isLocalOnly(const CombineUnit &u) {
+    return u.function == GR_COMBINE_FUNCTION_LOCAL && u.factor == GR_COMBINE_FACTOR_ZERO && !u.invert;
+}
+bool is565(const TexSource &s) { return s.valid && s.format == GR_TEXFMT_RGB_565; }
+
+FastConfig classify(const Triangle &t) {
+    const State &st = *t.state;
+    FastConfig c;
+    if (st.ccInvert) return c;
+    const int fn = st.ccFunction, f = st.ccFactor;
+    if (fn == GR_COMBINE_FUNCTION_SCALE_OTHER && f == GR_COMBINE_FACTOR_ONE && st.ccOther == GR_COMBINE_OTHER_ITERATED) {
+        c.cc = CC::Iterated;
+    } else if (fn == GR_COMBINE_FUNCTION_SCALE_OTHER && f == GR_COMBINE_FACTOR_ONE &&
+               st.ccOther == GR_COMBINE_OTHER_TEXTURE) {
+        c.cc = CC::Texture;
+    } else if (fn == GR_COMBINE_FUNCTION_SCALE_OTHER && f == GR_COMBINE_FACTOR_LOCAL &&
+               st.ccLocal == GR_COMBINE_LOCAL_ITERATED && st.ccOther == GR_COMBINE_OTHER_TEXTURE) {
+        c.cc = CC::TextureTimesIterated;
+    } else if (fn == GR_COMBINE_FUNCTION_SCALE_OTHER_ADD_LOCAL && f == GR_COMBINE_FACTOR_LOCAL &&
+               st.ccLocal == GR_COMBINE_LOCAL_ITERATED && st.ccOther == GR_COMBINE_OTHER_TEXTURE) {
+        c.cc = CC::TextureTimesIteratedPlusIterated;
+    } else {
+        return c;
+    }
+    if (c.cc != CC::Iterated) {
+        const TmuState &u0 = st.tmu[0], &u1 = st.tmu[1];
+        if (isLocalOnly(u0.rgb) && is565(u0.src)) {
+            c.tx = TX::Unit0;
+        } else if (u0.rgb.function == GR_COMBINE_FUNCTION_BLEND && u0.rgb.factor == GR_COMBINE_FACTOR_LOD_FRACTION &&
+                   !u0.rgb.invert && isLocalOnly(u1.rgb) && is565(u0.src) && is565(u1.src) &&
+                   t.use.sample[0] && t.use.sample[1] && t.use.stSource[1] == 0) {
+            c.tx = TX::Pair;
+        } else if (u0.rgb.function == GR_COMBINE_FUNCTION_SCALE_OTHER && u0.rgb.factor == GR_COMBINE_FACTOR_ONE &&
+                   !u0.rgb.invert && isLocalOnly(u1.rgb) && is565(u1.src) && t.use.sample[1]) {
+            c.tx = TX::Unit1;
+        } else {
+            return c;
+        }
+    }
+    const int a = static_cast<int>(st.constColour >> 24);
+    if (!st.blendOn || (st.blendRgbSrc == GR_BLEND_ONE && st.blendRgbDst == GR_BLEND_ZERO)) {
+        c.bl = BL::Opaque;
+    } else if ((st.blendRgbSrc == GR_BLEND_ONE && st.blendRgbDst == GR_BLEND_ONE) ||
+               (st.blendRgbSrc == GR_BLEND_SRC_ALPHA && st.blendRgbDst == GR_BLEND_SRC_ALPHA && a == 255)) {
+        c.bl = BL::Add;  // (s * 256 + d * 256) >> 8, clamped
+    } else {
+        return c;
+    }
+    if (st.depthMode == GR_DEPTHBUFFER_WBUFFER) {
+        c.depth = true;
+    } else if (st.depthMode != GR_DEPTHBUFFER_DISABLE) {
+        return c;
+    }
+    c.ok = true;
+    return c;
+}
+
+// One 565 texel as 8-bit channels.
+struct Texel565 {
+    int r, g, b;
+};
+[[gnu::always_inline]] inline Texel565 texel565(const uint8_t *level, uint32_t index) {
+    uint16_t p;
+    std::memcpy(&p, level + index * 2, 2);
+    const int r5 = p >> 11, g6 = (p >> 5) & 63, b5 = p & 31;
+    return {(r5 << 3) | (r5 >> 2), (g6 << 2) | (g6 >> 4), (b5 << 3) | (b5 >> 2)};
+}
+
+// sampleUnit for 565 textures (same arithmetic).
+[[gnu::always_inline]] inline Texel565 sample565(const TmuState &tmu, const uint8_t *mem, int32_t s8, int32_t t8, int lod) {
+    const TexSource &src = tmu.src;
+    const int L = levelFor(src, lod >> 8);
+    const int wl = src.wlog2[L], hl = src.hlog2[L];
+    const int wmask = (1 << wl) - 1, hmask = (1 << hl) - 1;
+    const uint8_t *level = mem + src.levelAddr[L];
+    const bool magnify = lod <= src.largeLod * 256;
+    const int filter = magnify ? tmu.magFilter : tmu.minFilter;
+    const bool wrapS = tmu.clampS == GR_TEXTURECLAMP_WRAP, wrapT = tmu.clampT == GR_TEXTURECLAMP_WRAP;
+    auto addrS = [&](int i) { return wrapS ? (i & wmask) : (i < 0 ? 0 : (i > wmask ? wmask : i)); };
+    auto addrT = [&](int j) { return wrapT ? (j & hmask) : (j < 0 ? 0 : (j > hmask ? hmask : j)); };
+    if (filter == GR_TEXTUREFILTER_POINT_SAMPLED) {
+        const int i = addrS(s8 >> (8 + L)), j = addrT(t8 >> (8 + L));
+        return texel565(level, (static_cast<uint32_t>(j) << wl) + static_cast<uint32_t>(i));
+    }
+    const int32_t u = (s8 >> L) - 128, v = (t8 >> L) - 128;
+    const int i0 = u >> 8, j0 = v >> 8;
+    const int fu = u & 255, fv = v & 255;
+    const uint32_t ia = static_cast<uint32_t>(addrS(i0)), ib = static_cast<uint32_t>(addrS(i0 + 1));
+    const uint32_t ra = static_cast<uint32_t>(addrT(j0)) << wl, rb = static_cast<uint32_t>(addrT(j0 + 1)) << wl;
+    const Texel565 c00 = texel565(level, ra + ia), c10 = texel565(level, ra + ib);
+    const Texel565 c01 = texel565(level, rb + ia), c11 = texel565(level, rb + ib);
+    const int gu = 256 - fu, gv = 256 - fv;
+    return {((c00.r * gu + c10.r * fu) * gv + (c01.r * gu + c11.r * fu) * fv) >> 16,
+            ((c00.g * gu + c10.g * fu) * gv + (c01.g * gu + c11.g * fu) * fv) >> 16,
+            ((c00.b * gu + c10.b * fu) * gv + (c01.b * gu + c11.b * fu) * fv) >> 16};
+}
+
+template <CC kCC, TX kTX, BL kBL, bool kDepth>
+void spanFast(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, int y, int xl, int xr) {
+    const State &st = *t.state;
+    int64_t r = t.p[P_R].at(xl, y, t.refX, t.refY), g = t.p[P_G].at(xl, y, t.refX, t.refY);
+    int64_t b = t.p[P_B].at(xl, y, t.refX, t.refY);
+    int64_t w = t.p[P_W].at(xl, y, t.refX, t.refY);
+    const int tb = kTX == TX::Unit1 ? t.use.stSource[1] : 0;
+    int64_t sw = t.p[P_S0 + 2 * tb].at(xl, y, t.refX, t.refY), tw = t.p[P_T0 + 2 * tb].at(xl, y, t.refX, t.refY);
+    const int64_t drx = t.p[P_R].dx, dgx = t.p[P_G].dx, dbx = t.p[P_B].dx, dwx = t.p[P_W].dx;
+    const int64_t dsx = t.p[P_S0 + 2 * tb].dx, dtx = t.p[P_T0 + 2 * tb].dx;
+    const bool dither = st.dither != GR_DITHER_DISABLE;
+    const bool depthWrite = st.depthMask;
+    const int depthFunc = st.depthFunc, depthBias = st.depthBias;
+    uint16_t *crow = s.colour + static_cast<size_t>(y) * s.width;
+    uint16_t *drow = s.depth + static_cast<size_t>(y) * s.width;
+    // Along a span of constant 1/w the LOD is constant too (unless dithered),
+    // and two units set up alike compute the same LOD.
+    const bool lodDither = st.lodDitherAllowed && (st.tmu[0].mipmapMode == GR_MIPMAP_NEAREST_DITHER ||
+                                                   st.tmu[1].mipmapMode == GR_MIPMAP_NEAREST_DITHER);
+    const bool lodFixed = dwx == 0 && !lodDither;
+    const TmuState &u0 = st.tmu[0], &u1 = st.tmu[1];
+    const bool sameLod = t.lodBase[0] == t.lodBase[1] && u0.mipmapMode == u1.mipmapMode &&
+                         u0.lodBias256 == u1.lodBias256 && u0.src.largeLod == u1.src.largeLod &&
+                         u0.src.smallLod == u1.src.smallLod;
+    const int unit = kTX == TX::Unit1 ? 1 : 0;
+    const int fixedLod0 = lodFixed ? pixelLod(st.tmu[unit], st.lodDitherAllowed, t.lodBase[unit], w, xl, y) : 0;
+    const int fixedLod1 = lodFixed ? pixelLod(u1, st.lodDitherAllowed, t.lodBase[1], w, xl, y) : 0;
+    for (int x = xl; x < xr; ++x, r += drx, g += dgx, b += dbx, w += dwx, sw += dsx, tw += dtx) {
+        int depth = 0;
+        if constexpr (kDepth) {
+            depth = wDepth(w) + depthBias;
+            depth = depth < 0 ? 0 : (depth > 0xFFFF ? 0xFFFF : depth);
+            if (!depthPasses(depthFunc, depth, drow[x])) continue;
+        }
+        Texel565 tex = {0, 0, 0};
+        if constexpr (kTX != TX::None) {
+            int32_t s8, t8;
+            perspective(sw, tw, w, s8, t8);
+            const int lod0 = lodFixed ? fixedLod0 : pixelLod(st.tmu[unit], st.lodDitherAllowed, t.lodBase[unit], w, x, y);
+            if constexpr (kTX == TX::Unit0) {
+                tex = sample565(u0, mem[0], s8, t8, lod0);
+            } else if constexpr (kTX == TX::Unit1) {
+                tex = sample565(u1, mem[1], s8, t8, lod0);
+            } else {
+                const int lod1 = lodFixed ? fixedLod1
+                                 : sameLod ? lod0
+                                           : pixelLod(u1, st.lodDitherAllowed, t.lodBase[1], w, x, y);
+                const Texel565 t1 = sample565(st.tmu[1], mem[1], s8, t8, lod1);
+                const Texel565 t0 = sample565(st.tmu[0], mem[0], s8, t8, lod0);
+                const int f = lod0 & 255;
+                const int m = ((st.tmu[0].lodBlend && ((lod0 >> 8) & 1)) ? 255 - f : f) + 1;
+                // Between the two texels, so no clamping is needed.
+                tex = {t0.r + (((t1.r - t0.r) * m) >> 8), t0.g + (((t1.g - t0.g) * m) >> 8),
+                       t0.b + (((t1.b - t0.b) * m) >> 8)};
+            }
+        }
+        Rgb out;
+        if constexpr (kCC == CC::Iterated) {
+            out = {wrapColour(r), wrapColour(g), wrapColour(b)};
+        } else if constexpr (kCC == CC::Texture) {
+            out = {tex.r, tex.g, tex.b};
+        } else {
+            const int cr = wrapColour(r), cg = wrapColour(g), cb = wrapColour(b);
+            out = {(tex.r * (cr + 1)) >> 8, (tex.g * (cg + 1)) >> 8, (tex.b * (cb + 1)) >> 8};
+            if constexpr (kCC == CC::TextureTimesIteratedPlusIterated) {
+                out = {std::min(255, out.r + cr), std::min(255, out.g + cg), std::min(255, out.b + cb)};
+            }
+        }
+        if constexpr (kBL == BL::Add) {
+            const Rgb d = expand565(crow[x]);
+            out = {std::min(255, out.r + d.r), std::min(255, out.g + d.g), std::min(255, out.b + d.b)};
+        }
+        crow[x] = packDither(out, x, y, dither);
+        if constexpr (kDepth) {
+            if (depthWrite) drow[x] = static_cast<uint16_t>(depth);
+        }
+    }
+}
 
 void spanGeneric(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, int y, int xl, int xr) {
     PixelParams p;
@@ -35,15 +228,46 @@ void spanGeneric(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &
     }
 }
 
+using SpanFn = void (*)(const Triangle &, const uint8_t *const *, Surface &, int, int, int);
+
+// Table of the specialised loops: [cc][tx][blend][depth].
+template <CC kCC, TX kTX>
+constexpr SpanFn pick(BL bl, bool depth) {
+    if (bl == BL::Opaque) return depth ? spanFast<kCC, kTX, BL::Opaque, true> : spanFast<kCC, kTX, BL::Opaque, false>;
+    return depth ? spanFast<kCC, kTX, BL::Add, true> : spanFast<kCC, kTX, BL::Add, false>;
+}
+template <CC kCC>
+SpanFn pickTx(TX tx, BL bl, bool depth) {
+    switch (tx) {
+        case TX::Unit0: return pick<kCC, TX::Unit0>(bl, depth);
+        case TX::Pair: return pick<kCC, TX::Pair>(bl, depth);
+        case TX::Unit1: return pick<kCC, TX::Unit1>(bl, depth);
+        default: return pick<kCC, TX::None>(bl, depth);
+    }
+}
+
+SpanFn chooseSpan(const Triangle &t) {
+    const FastConfig c = classify(t);
+    if (!c.ok) return spanGeneric;
+    switch (c.cc) {
+        case CC::Iterated: return pick<CC::Iterated, TX::None>(c.bl, c.depth);
+        case CC::Texture: return pickTx<CC::Texture>(c.tx, c.bl, c.depth);
+        case CC::TextureTimesIterated: return pickTx<CC::TextureTimesIterated>(c.tx, c.bl, c.depth);
+        default: return pickTx<CC::TextureTimesIteratedPlusIterated>(c.tx, c.bl, c.depth);
+    }
+}
+
 }  // namespace
 
 void rasterFast(const Triangle &t, const uint8_t *const tmuMem[kNumTmu], Surface &s, int y0, int y1) {
     y0 = std::max(y0, t.minY);
     y1 = std::min(y1, t.maxY);
+    if (y0 >= y1) return;
+    const SpanFn span = chooseSpan(t);
     for (int y = y0; y < y1; ++y) {
         int xl, xr;
         rowSpan(t, y, xl, xr);
-        if (xl < xr) spanGeneric(t, tmuMem, s, y, xl, xr);
+        if (xl < xr) span(t, tmuMem, s, y, xl, xr);
     }
 }
 

@@ -108,6 +108,7 @@ void grTexSource(GrChipID_t tmu, FxU32 start, FxU32 evenOdd, GrTexInfo *info) {
     bool any = false;
     for (bool p : src.present) any = any || p;
     src.valid = any;
+    for (int L = 0; L <= GR_LOD_1; ++L) src.levelOf[L] = glide::searchLevelFor(src, L);
     ctx().state.tmu[tmu].src = src;
     ctx().changed();
 }

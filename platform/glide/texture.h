@@ -44,7 +44,7 @@ inline uint32_t levelMemBytes(int lod, int aspect, int format) {
 // The level a unit reads for floor(lod) = L: the next smaller level when the
 // unit holds only even or odd levels and not L, and never past the smallest
 // level it holds.
-inline int levelFor(const TexSource &src, int L) {
+inline int searchLevelFor(const TexSource &src, int L) {
     if (L < src.largeLod) L = src.largeLod;
     for (int l = L; l <= src.smallLod; ++l) {
         if (src.present[l]) return l;
@@ -54,6 +54,9 @@ inline int levelFor(const TexSource &src, int L) {
     }
     return src.largeLod;
 }
+
+// The same, from the table grTexSource fills with searchLevelFor.
+inline int levelFor(const TexSource &src, int L) { return src.levelOf[L < 0 ? 0 : (L > 8 ? 8 : L)]; }
 
 inline Texel fetchTexel(const TexSource &src, const uint8_t *mem, int L, int i, int j) {
     const int w = src.wlog2[L];

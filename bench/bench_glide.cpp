@@ -1,0 +1,263 @@
+// bench_glide: fill rates and synthetic frame rates of the software board,
+// headless and unpaced. One line per case:
+//   glide.<case>.<W>x<H>.<threads>t <value> <unit>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+#include "graphics/glide.h"
+#include "platform/glide/glide_ext.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int W = 640, H = 480;
+int gThreads = 1;
+// With --cpu, rates are per CPU second of the process divided by the thread
+// count: what an otherwise idle machine would show, when other work competes
+// for the cores. Wall-clock rates otherwise.
+bool gCpuTime = false;
+
+double processCpuSeconds() {
+    timespec ts;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+GrVertex vtx(float x, float y, float c, float oow, float s, float t) {
+    GrVertex v{};
+    v.x = x;
+    v.y = y;
+    v.r = v.g = v.b = c;
+    v.a = 255;
+    v.oow = oow;
+    v.tmuvtx[0] = {s * oow, t * oow, oow};
+    v.tmuvtx[1] = v.tmuvtx[0];
+    return v;
+}
+
+void fullQuad(float c, float texels) {
+    GrVertex a = vtx(0, 0, c, 1, 0, 0), b = vtx(static_cast<float>(W), 0, c, 1, texels, 0);
+    GrVertex d = vtx(static_cast<float>(W), static_cast<float>(H), c, 1, texels, texels);
+    GrVertex e = vtx(0, static_cast<float>(H), c, 1, 0, texels);
+    grDrawTriangle(&a, &b, &d);
+    grDrawTriangle(&d, &e, &a);
+}
+
+std::vector<uint16_t> chain;
+GrTexInfo info;
+
+void uploadTextures() {
+    chain.resize(87381);
+    uint32_t x = 12345;
+    for (auto &t : chain) {
+        x = x * 1664525u + 1013904223u;
+        t = static_cast<uint16_t>(x >> 16);
+    }
+    info = {GR_LOD_1, GR_LOD_256, GR_ASPECT_1x1, GR_TEXFMT_RGB_565, chain.data()};
+    grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+    grTexDownloadMipMap(GR_TMU0, 0x200000, GR_MIPMAPLEVELMASK_EVEN, &info);
+    grTexDownloadMipMap(GR_TMU1, 0, GR_MIPMAPLEVELMASK_ODD, &info);
+}
+
+enum class Tex { None, Point, Bilinear, Trilinear };
+
+void setTexturing(Tex mode) {
+    for (GrChipID_t t : {GR_TMU0, GR_TMU1}) {
+        const int f = mode == Tex::Point ? GR_TEXTUREFILTER_POINT_SAMPLED : GR_TEXTUREFILTER_BILINEAR;
+        grTexFilterMode(t, f, f);
+        grTexMipMapMode(t, GR_MIPMAP_NEAREST, 1);
+        grTexClampMode(t, GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_WRAP);
+    }
+    if (mode == Tex::None) {
+        grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_ONE, GR_COMBINE_LOCAL_ITERATED,
+                       GR_COMBINE_OTHER_ITERATED, 0);
+        return;
+    }
+    grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_LOCAL, GR_COMBINE_LOCAL_ITERATED,
+                   GR_COMBINE_OTHER_TEXTURE, 0);
+    if (mode == Tex::Trilinear) {
+        grTexCombine(GR_TMU0, GR_COMBINE_FUNCTION_BLEND, GR_COMBINE_FACTOR_LOD_FRACTION, GR_COMBINE_FUNCTION_BLEND,
+                     GR_COMBINE_FACTOR_LOD_FRACTION, 0, 0);
+        grTexCombine(GR_TMU1, GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_ZERO, GR_COMBINE_FUNCTION_LOCAL,
+                     GR_COMBINE_FACTOR_ZERO, 0, 0);
+        grTexSource(GR_TMU0, 0x200000, GR_MIPMAPLEVELMASK_EVEN, &info);
+        grTexSource(GR_TMU1, 0, GR_MIPMAPLEVELMASK_ODD, &info);
+    } else {
+        grTexCombine(GR_TMU0, GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_ZERO, GR_COMBINE_FUNCTION_LOCAL,
+                     GR_COMBINE_FACTOR_ZERO, 0, 0);
+        grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+    }
+}
+
+void opaque() { grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ZERO, GR_BLEND_ZERO); }
+void additive() { grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ZERO); }
+
+// The first effect's shape: a 41x31 screen mesh, 2400 triangles, texture
+// coordinates rippling so that LODs vary around 0..1.
+void mesh(float phase) {
+    static GrVertex grid[31][41];
+    for (int i = 0; i < 31; ++i) {
+        for (int j = 0; j < 41; ++j) {
+            const float x = static_cast<float>(j) * static_cast<float>(W) / 40.0f;
+            const float y = static_cast<float>(i) * static_cast<float>(H) / 30.0f;
+            const float s = static_cast<float>(j) * 6.4f + 8 * std::sin(phase + static_cast<float>(i) * 0.3f);
+            const float t = static_cast<float>(i) * 8.5f + 8 * std::cos(phase + static_cast<float>(j) * 0.2f);
+            grid[i][j] = vtx(x, y, 200, 1, s, t);
+        }
+    }
+    for (int i = 0; i < 30; ++i) {
+        for (int j = 0; j < 40; ++j) {
+            grDrawTriangle(&grid[i][j], &grid[i][j + 1], &grid[i + 1][j + 1]);
+            grDrawTriangle(&grid[i + 1][j + 1], &grid[i + 1][j], &grid[i][j]);
+        }
+    }
+}
+
+// The metaball effects' shape: many small perspective-textured triangles,
+// depth-tested, spread over the screen.
+void smallTriangles(float phase) {
+    uint32_t x = 777;
+    auto rnd = [&] {
+        x = x * 1664525u + 1013904223u;
+        return static_cast<float>(x >> 8) / 16777216.0f;
+    };
+    for (int n = 0; n < 6000; ++n) {
+        const float cx = rnd() * static_cast<float>(W), cy = rnd() * static_cast<float>(H);
+        const float r = 6 + 10 * rnd();
+        const float w = 5 + 20 * rnd();
+        GrVertex v[3];
+        for (int k = 0; k < 3; ++k) {
+            const float a = phase + static_cast<float>(k) * 2.094f + rnd();
+            v[k] = vtx(cx + r * std::cos(a), cy + r * std::sin(a), 180, 1.0f / (w + static_cast<float>(k)),
+                       rnd() * 256, rnd() * 256);
+        }
+        grDrawTriangle(&v[0], &v[1], &v[2]);
+    }
+}
+
+// Runs `frame` repeatedly for about `seconds`; returns frames per second.
+template <typename F>
+double measure(F frame, double seconds = 0.6) {
+    frame(0);  // warm-up
+    grBufferSwap(1);
+    int frames = 0;
+    const Clock::time_point t0 = Clock::now();
+    const double cpu0 = processCpuSeconds();
+    double elapsed = 0;
+    while (elapsed < seconds || frames < 3) {
+        frame(frames + 1);
+        grBufferSwap(1);
+        ++frames;
+        elapsed = std::chrono::duration<double>(Clock::now() - t0).count();
+    }
+    if (gCpuTime) return frames / ((processCpuSeconds() - cpu0) / gThreads);
+    return frames / elapsed;
+}
+
+void report(const char *name, int threads, double value, const char *unit) {
+    std::printf("glide.%s.%dx%d.%dt %.1f %s\n", name, W, H, threads, value, unit);
+    std::fflush(stdout);
+}
+
+void runAll(int threads) {
+    glide::setThreadCount(threads);
+    gThreads = threads;
+    grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
+    grDepthMask(1);
+    grDepthBufferFunction(GR_CMP_ALWAYS);
+    constexpr int kLayers = 4;
+    const double px = static_cast<double>(W) * H * kLayers;
+    struct FillCase {
+        const char *name;
+        Tex tex;
+        bool overlay;
+    };
+    const FillCase fills[] = {{"fill_gouraud", Tex::None, false},
+                              {"fill_point", Tex::Point, false},
+                              {"fill_bilinear", Tex::Bilinear, false},
+                              {"fill_trilinear", Tex::Trilinear, false},
+                              {"fill_trilinear_additive", Tex::Trilinear, true}};
+    for (const FillCase &c : fills) {
+        setTexturing(c.tex);
+        // About 1.4 texels per pixel: between levels 0 and 1, so trilinear blends.
+        const double fps = measure([&](int) {
+            for (int i = 0; i < kLayers; ++i) {
+                if (c.overlay && (i & 1)) additive(); else opaque();
+                fullQuad(200, static_cast<float>(W) * 1.4f);
+            }
+        });
+        report(c.name, threads, fps * px / 1e6, "Mpixels/s");
+    }
+    opaque();
+    grDepthBufferFunction(GR_CMP_LESS);
+
+    setTexturing(Tex::Trilinear);
+    report("scene_mesh", threads, measure([](int f) {
+               grBufferClear(0, 0, 0xFFFF);
+               opaque();
+               mesh(static_cast<float>(f) * 0.05f);
+               additive();
+               fullQuad(128, 256);
+           }), "fps");
+    report("scene_two_meshes", threads, measure([](int f) {
+               grBufferClear(0, 0, 0xFFFF);
+               opaque();
+               mesh(static_cast<float>(f) * 0.05f);
+               additive();
+               mesh(static_cast<float>(f) * -0.03f);
+               fullQuad(128, 256);
+           }), "fps");
+    report("scene_small_triangles", threads, measure([](int f) {
+               grBufferClear(0, 0, 0xFFFF);
+               opaque();
+               grDepthBufferFunction(GR_CMP_LESS);
+               smallTriangles(static_cast<float>(f) * 0.02f);
+               grDepthBufferFunction(GR_CMP_ALWAYS);
+               additive();
+               fullQuad(128, 256);
+           }), "fps");
+    opaque();
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    setenv("GLIDE_BACKEND", "headless", 1);
+    setenv("GLIDE_NOPACE", "1", 1);
+    unsetenv("GLIDE_CAPTURE_DIR");
+    bool quick = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--quick") == 0) quick = true;       // 2 threads only
+        else if (std::strcmp(argv[i], "--cpu") == 0) gCpuTime = true;  // see gCpuTime
+        else {
+            std::fprintf(stderr, "usage: bench_glide [--quick] [--cpu]\n");
+            return 2;
+        }
+    }
+    struct Res {
+        GrScreenResolution_t code;
+        int w, h;
+    };
+    const Res resolutions[] = {{GR_RESOLUTION_640x480, 640, 480}, {GR_RESOLUTION_1024x768, 1024, 768}};
+    grGlideInit();
+    for (const Res &r : resolutions) {
+        W = r.w;
+        H = r.h;
+        grSstWinOpen(0, r.code, GR_REFRESH_60Hz, GR_COLORFORMAT_ARGB, GR_ORIGIN_UPPER_LEFT, 2, 1);
+        glide::setPacing(false);
+        uploadTextures();
+        for (int threads : {1, 2}) {
+            if (quick && threads == 1) continue;
+            runAll(threads);
+        }
+        grSstWinClose();
+    }
+    grGlideShutdown();
+    return 0;
+}
