@@ -88,33 +88,48 @@ void glowing_text(Image& img, const Mask& text, int glow_radius, Rgb glow, Rgb t
 }
 
 // --- 03: the rippled picture and tunnel wall --------------------------------
+// Stained glass: cells around points scattered on the torus (so the tile
+// wraps), each a saturated glass colour with a streaky texture, joined by
+// dark lead lines with a bright bevel.
 Image make_wall() {
+    constexpr int kCells = 42;
+    float px[kCells], py[kCells], hue[kCells];
+    for (int i = 0; i < kCells; ++i) {
+        px[i] = static_cast<float>(hash3(static_cast<uint32_t>(i), 1, 77) % 25600) / 100.0f;
+        py[i] = static_cast<float>(hash3(static_cast<uint32_t>(i), 2, 77) % 25600) / 100.0f;
+        hue[i] = static_cast<float>(hash3(static_cast<uint32_t>(i), 3, 77) % 1000) / 1000.0f;
+    }
     Image img;
     const Rgb phase{0.0f, 0.33f, 0.67f};
     for_each_pixel(img, [&](float x, float y) {
-        // Domain warp by periodic noise keeps the tile seamless.
-        const float wx = x + 40.0f * (tile_fbm(x, y, 4, 3, 11) - 0.5f);
-        const float wy = y + 40.0f * (tile_fbm(x, y, 4, 3, 23) - 0.5f);
-        const float n = tile_fbm(wx, wy, 4, 5, 37);
-        const float hue = 2.2f * n + 0.15f * std::sin(kTau * x / N) + 0.15f * std::sin(kTau * 2 * y / N);
-        Rgb c = palette(hue, phase);
-        // Scales: an 8 x 8 lattice of domed cells, offset every other row.
-        const float cell = 32.0f;
-        const float row = std::floor(y / cell);
-        const float ox = std::fmod(row, 2.0f) * cell * 0.5f;
-        const float cx = (std::floor((x + ox) / cell) + 0.5f) * cell - ox;
-        const float cy = (row + 0.5f) * cell;
-        const float dx = wrap_delta(x, cx), dy = wrap_delta(y, cy);
-        const float r = std::sqrt(dx * dx + dy * dy) / (cell * 0.5f);
-        const float dome = clamp01(1.0f - r * r);
-        const float light = clamp01(0.55f + 0.6f * dome + 0.5f * (-dx - dy) / cell * dome);
-        const float rim = smoothstep(0.80f, 0.95f, r) * (1.0f - smoothstep(0.95f, 1.15f, r));
-        const float fine = tile_fbm(x, y, 32, 2, 51);
-        c = c * (light * (0.8f + 0.4f * fine));
-        c = c + Rgb{1.0f, 0.9f, 0.6f} * (0.35f * rim);
-        // A bright glint on each dome.
-        const float gx = dx + cell * 0.16f, gy = dy + cell * 0.16f;
-        c = c + Rgb{1, 1, 1} * (0.55f * std::exp(-(gx * gx + gy * gy) / 10.0f));
+        // A gentle periodic warp makes the cells organic rather than polygonal.
+        const float wx = x + 10.0f * (tile_fbm(x, y, 4, 2, 11) - 0.5f);
+        const float wy = y + 10.0f * (tile_fbm(x, y, 4, 2, 23) - 0.5f);
+        float d1 = 1e9f, d2 = 1e9f;
+        int nearest = 0;
+        for (int i = 0; i < kCells; ++i) {
+            const float dx = wrap_delta(wx, px[i]), dy = wrap_delta(wy, py[i]);
+            const float d = std::sqrt(dx * dx + dy * dy);
+            if (d < d1) {
+                d2 = d1;
+                d1 = d;
+                nearest = i;
+            } else if (d < d2) {
+                d2 = d;
+            }
+        }
+        const float edge = d2 - d1;  // 0 on the border between two cells
+        // Glass: the cell's hue, drifting a little across the cell, with streaks.
+        const float streak = tile_noise_xy(x + 0.5f * y, y, 16, 64, 41);
+        const float grain = tile_fbm(x, y, 32, 2, 51);
+        Rgb glass = palette(hue[nearest] + 0.08f * (grain - 0.5f), phase);
+        glass = glass * (0.55f + 0.35f * streak + 0.25f * grain);
+        // Light glows through the middle of each pane.
+        glass = glass * (0.75f + 0.5f * std::exp(-d1 * d1 / 300.0f));
+        const float lead = 1.0f - smoothstep(1.2f, 3.2f, edge);
+        const float bevel = smoothstep(2.6f, 3.4f, edge) * (1.0f - smoothstep(3.4f, 5.0f, edge));
+        Rgb c = glass * (1.0f - lead) + Rgb{0.08f, 0.07f, 0.06f} * lead;
+        c = c + Rgb{1.0f, 0.95f, 0.8f} * (0.35f * bevel);
         return c;
     });
     return img;
