@@ -37,7 +37,9 @@ enum {
     itCvtSigned = 0x01, itCvtBigEndian = 0x02, itCvtDelta = 0x04
 };
 
-// What a packed channel remembers for the repeat bits of its mask.
+// What a packed channel remembers for the repeat bits of its mask; volume
+// bytes stop at 212, so 255 marks "no volume yet".
+enum { itNoVolume = 255 };
 struct ChannelMemory {
     uint8_t mask, note, inst, vol, command, info;
 };
@@ -109,7 +111,9 @@ void convertCommand(uint8_t c, uint8_t infoIn, uint8_t *command, uint8_t *info)
 // early leave the remaining rows empty.
 void ConvertPattern(ITLoad &s, unsigned len, unsigned rows, unsigned numInsts, uint32_t *length)
 {
-    std::memset(s.mem, 0, sizeof s.mem);
+    // A repeat bit before any value was given repeats nothing.
+    for (ChannelMemory &cm : s.mem)
+        cm = {0, gmpNoteNone, gmpInstNone, itNoVolume, 0, 0};
     uint8_t *out = s.conv + sizeof(PatternRecord);
     const uint8_t *in = s.patt;
     unsigned pos = 0;
@@ -166,7 +170,7 @@ void ConvertPattern(ITLoad &s, unsigned len, unsigned rows, unsigned numInsts, u
                 inst = cm.inst;
                 noteOrInst = true;
             }
-            if (mask & 0x40) {
+            if ((mask & 0x40) && cm.vol != itNoVolume) {
                 vol = cm.vol;
                 hasVol = true;
             }

@@ -412,6 +412,17 @@ TEST(LoaderIT, DamagedPatternsAndOffsets)
     m.patterns[0].raw = std::vector<uint8_t>{0x81, 0x0F, 60};
     EXPECT_EQ(dumpPattern(loadIT(m)->patterns[0]), "");
 
+    // Repeat bits before any value was given (found by fuzzing: they used to
+    // repeat instrument 0 of a module without instruments, volume 0 and
+    // note C-0).
+    m = basic();
+    m.samples.clear();
+    m.patterns[0].raw = std::vector<uint8_t>{0x81, 0xF0, 0x00};
+    Loaded early = loadIT(m);
+    ASSERT_EQ(early.error, 0);
+    EXPECT_EQ(early->numInsts, 0u);
+    EXPECT_EQ(dumpPattern(early->patterns[0]), "  0: 0:FF/FF\n");
+
     // Sample data beyond the end of the file: an empty sample.
     m = basic();
     m.samples[0].dataOffset = 0x10000000;
