@@ -1,0 +1,116 @@
+/* The public interface of the sound library: start-up and shut-down, output
+ * options, music modules and their playing, channels, and the music-sync
+ * callback.
+ *
+ * Results: functions return 1 (TRUE) for success and 0 (FALSE) for failure,
+ * or a handle, count or status that is 0 (0xFFFF for channel numbers) on
+ * failure. The error code of the last failure is kept for MIDASgetLastError;
+ * success never clears it.
+ *
+ * Threads: the application makes every call from one thread. The player
+ * thread (MIDASstartBackgroundPlay) polls the sound device; the calls that
+ * change player, channel or device state hold the poll lock, which
+ * MIDASlock/MIDASunlock also take, so several calls can be grouped. The sync
+ * callback runs on the player thread with the lock held: it must not wait
+ * for the application thread.
+ *
+ * This header is self-contained and usable from C and C++. */
+#ifndef Q5SOUND_MIDASDLL_H
+#define Q5SOUND_MIDASDLL_H
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* A loaded module, owned by the application until MIDASfreeModule. */
+typedef struct ModuleRecord *MIDASmodule;
+/* A playing song: 1..16; 0 is never a valid handle. */
+typedef int MIDASmodulePlayHandle;
+
+/* Options of MIDASsetOption / MIDASgetOption. Set them after MIDASstartup
+ * and before MIDASinit (the stereo separation before loading a module). */
+enum {
+    MIDAS_OPTION_MIXRATE = 1,          /* Hz, default 44100 */
+    MIDAS_OPTION_OUTPUTMODE = 2,       /* 1 mono, 2 stereo, 4 8-bit, 8 16-bit; 0 default */
+    MIDAS_OPTION_MIXBUFLEN = 3,        /* output buffer, ms, default 500 */
+    MIDAS_OPTION_MIXBUFBLOCKS = 4,
+    MIDAS_OPTION_DSOUND_MODE = 5,
+    MIDAS_OPTION_DSOUND_HWND = 6,
+    MIDAS_OPTION_DSOUND_OBJECT = 7,
+    MIDAS_OPTION_DSOUND_BUFLEN = 8,
+    MIDAS_OPTION_16BIT_ULAW_AUTOCONVERT = 9,
+    MIDAS_OPTION_FILTER_MODE = 10,
+    MIDAS_OPTION_OVERSAMPLING = 11,    /* 1 = interpolating mixing; any other value is 0 */
+    MIDAS_OPTION_STEREO_SEPARATION = 12,
+    MIDAS_OPTION_FORCE_NO_SOUND = 13   /* non-zero: the silent device */
+};
+
+typedef struct {
+    char songName[32];       /* always NUL-terminated */
+    unsigned songLength;     /* song positions */
+    unsigned numPatterns;
+    unsigned numInstruments;
+    unsigned numChannels;
+} ModuleInfo;
+
+typedef struct {
+    char instName[32];       /* always NUL-terminated */
+} InstrumentInfo;
+
+typedef struct {
+    unsigned position;
+    unsigned pattern;
+    unsigned row;
+    unsigned syncInfo;       /* last music-sync argument; 0xFFFFFFFF before the first */
+    unsigned songLoopCount;  /* times the song has wrapped */
+} PlayStatus;
+
+/* Called on the player thread for every music-sync command: its 8-bit
+ * argument, the song position and the row. */
+typedef void (*MIDASsyncCallback)(unsigned syncInfo, unsigned position, unsigned row);
+
+int MIDASstartup(void);
+int MIDASdetectSD(void);
+int MIDASdetectSoundCard(void);
+int MIDASinit(void);
+int MIDASclose(void);
+int MIDASsetOption(int option, int value);
+int MIDASgetOption(int option);
+int MIDASgetLastError(void);
+const char *MIDASgetErrorMessage(int errorCode);
+const char *MIDASgetVersionString(void);
+
+int MIDASstartBackgroundPlay(unsigned pollRate);
+int MIDASstopBackgroundPlay(void);
+int MIDASpoll(void);
+void MIDASlock(void);
+void MIDASunlock(void);
+
+int MIDASopenChannels(int numChannels);
+int MIDAScloseChannels(void);
+int MIDASsetAmplification(unsigned amplification);
+unsigned MIDASallocateChannel(void);
+int MIDASfreeChannel(unsigned channel);
+/* A pool of numChannels channels that sample effects take in turn. */
+int MIDASallocAutoEffectChannels(unsigned numChannels);
+int MIDASfreeAutoEffectChannels(void);
+
+MIDASmodule MIDASloadModule(const char *fileName);
+MIDASmodulePlayHandle MIDASplayModule(MIDASmodule module, int loopSong);
+MIDASmodulePlayHandle MIDASplayModuleSection(MIDASmodule module, int startPos, int endPos,
+                                             int restartPos, int loopSong);
+int MIDASstopModule(MIDASmodulePlayHandle playHandle);
+int MIDASfreeModule(MIDASmodule module);
+int MIDASgetPlayStatus(MIDASmodulePlayHandle playHandle, PlayStatus *status);
+int MIDASsetPosition(MIDASmodulePlayHandle playHandle, int newPosition);
+int MIDASsetMusicVolume(MIDASmodulePlayHandle playHandle, unsigned volume);
+int MIDASfadeMusicChannel(MIDASmodulePlayHandle playHandle, unsigned channel, unsigned fade);
+int MIDASgetModuleInfo(MIDASmodule module, ModuleInfo *info);
+int MIDASgetInstrumentInfo(MIDASmodule module, int instNum, InstrumentInfo *info);
+int MIDASsetMusicSyncCallback(MIDASmodulePlayHandle playHandle, MIDASsyncCallback callback);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

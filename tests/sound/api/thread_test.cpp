@@ -1,0 +1,72 @@
+// The player thread plays while the application thread loads, plays, stops
+// and frees modules and changes volumes. Runs under ThreadSanitizer too.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+
+#include "sound/api/midasdll.h"
+#include "sound/mixer/dsmnsnd.h"
+#include "testmodules.h"
+
+namespace {
+
+std::atomic<int> syncCalls{0};
+void countSync(unsigned, unsigned, unsigned) { syncCalls++; }
+
+}  // namespace
+
+TEST(ThreadApi, BackgroundPlayAlongsideApplicationCalls)
+{
+    std::string path = std::string(::testing::TempDir()) + "q5_thread.xm";
+    testmod::XmSpec spec = testmod::songSpec(2, 8);
+    spec.speed = 1;  // a row every tick: many sync calls
+    ASSERT_TRUE(testmod::writeFile(path, testmod::xmBytes(spec)));
+
+    ASSERT_TRUE(MIDASstartup());
+    MIDASsetOption(MIDAS_OPTION_FORCE_NO_SOUND, 1);
+    ASSERT_TRUE(MIDASinit());
+    // 12 ms between polls: the silent device drops polls closer than 10 ms.
+    ASSERT_TRUE(MIDASstartBackgroundPlay(40));
+
+    // One song plays throughout, on channels of its own.
+    MIDASmodule base = MIDASloadModule(path.c_str());
+    ASSERT_NE(base, nullptr);
+    ASSERT_TRUE(MIDASopenChannels(8));
+    int baseSong = MIDASplayModule(base, 1);
+    ASSERT_NE(baseSong, 0);
+    ASSERT_TRUE(MIDASsetMusicSyncCallback(baseSong, countSync));
+
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+    int rounds = 0;
+    while (std::chrono::steady_clock::now() < end) {
+        MIDASmodule m = MIDASloadModule(path.c_str());
+        ASSERT_NE(m, nullptr);
+        int h = MIDASplayModule(m, rounds & 1);
+        ASSERT_NE(h, 0);
+        MIDASsetMusicSyncCallback(h, countSync);
+        for (unsigned v = 0; v <= 64; v += 16) {
+            ASSERT_TRUE(MIDASsetMusicVolume(h, v));
+            ASSERT_TRUE(MIDASsetMusicVolume(baseSong, 64 - v));
+            ASSERT_TRUE(MIDASfadeMusicChannel(h, 1, v));
+        }
+        MIDASlock();
+        ASSERT_TRUE(MIDASsetPosition(h, rounds % 2));
+        ASSERT_TRUE(MIDASsetAmplification(100 + unsigned(rounds % 3) * 50));
+        MIDASunlock();
+        PlayStatus status;
+        ASSERT_TRUE(MIDASgetPlayStatus(baseSong, &status));
+        ASSERT_LT(status.position, 2u);
+        ASSERT_TRUE(MIDASstopModule(h));
+        ASSERT_TRUE(MIDASfreeModule(m));
+        rounds++;
+    }
+    ASSERT_TRUE(MIDASstopModule(baseSong));
+    ASSERT_TRUE(MIDASstopBackgroundPlay());
+    ASSERT_TRUE(MIDASfreeModule(base));
+    ASSERT_TRUE(MIDASclose());
+    EXPECT_GT(rounds, 10);
+    // 1.5 s of wall clock at 50 ticks a second, a sync every fourth row.
+    EXPECT_GT(syncCalls.load(), 5);
+}

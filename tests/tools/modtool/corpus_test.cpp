@@ -1,0 +1,38 @@
+// Every module of the fetched corpus loads and renders one pass.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "songpass.h"
+#include "sound/mixer/dsm.h"
+
+namespace fs = std::filesystem;
+
+TEST(CorpusModtool, EveryModuleRendersOnePass)
+{
+    const char *env = std::getenv("MODULE_CORPUS");
+    fs::path root = env && *env ? env : Q5_SOURCE_DIR "/corpus-cache";
+    std::vector<fs::path> files;
+    for (const char *kind : {"mod", "s3m", "xm", "it"}) {
+        std::error_code ec;
+        for (const auto &e : fs::directory_iterator(root / kind, ec))
+            if (e.is_regular_file())
+                files.push_back(e.path());
+    }
+    if (files.empty())
+        GTEST_SKIP() << "no corpus at " << root << " (fetch it with fetch-modules.sh)";
+    std::sort(files.begin(), files.end());
+    for (const fs::path &f : files) {
+        PassOptions options;
+        options.mixing = dsmModeInteger;
+        PassResult r;
+        std::string error;
+        EXPECT_TRUE(runSongPass(f.string(), options, &r, &error)) << f << ": " << error;
+        EXPECT_GT(r.frames, 0u) << f;
+        EXPECT_FALSE(r.hitLimit) << f;
+    }
+}

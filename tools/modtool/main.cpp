@@ -1,0 +1,178 @@
+// modtool: information about a module, offline rendering to WAVE, its
+// music-sync events, and real-time playback.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <sys/stat.h>
+
+#include "play.h"
+#include "songpass.h"
+#include "sound/api/errors.h"
+#include "sound/api/midasdll.h"
+#include "sound/mixer/dsm.h"
+
+namespace {
+
+const char *const usage =
+    "usage: modtool info FILE\n"
+    "       modtool render FILE -o OUT.wav [--rate HZ] [--mode integer|float|interpolate]"
+    " [--loops N]\n"
+    "       modtool sync FILE\n"
+    "       modtool play FILE\n";
+
+int usageError(const char *what)
+{
+    std::fprintf(stderr, "modtool: %s\n%s", what, usage);
+    return 1;
+}
+
+int fileError(const std::string &file, const std::string &message)
+{
+    std::fprintf(stderr, "modtool: %s: %s\n", file.c_str(), message.c_str());
+    return 1;
+}
+
+// A directory opens like a file here and only fails on reading; refuse it
+// up front with the message of a file that cannot be opened.
+bool checkReadable(const std::string &file, std::string *message)
+{
+    struct stat st;
+    if (stat(file.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        *message = MIDASgetErrorMessage(errFileOpen);
+        return false;
+    }
+    return true;
+}
+
+bool parseUnsigned(const char *text, unsigned min, unsigned max, unsigned *value)
+{
+    char *end = nullptr;
+    errno = 0;
+    unsigned long v = std::strtoul(text, &end, 10);
+    if (errno || end == text || *end || v < min || v > max)
+        return false;
+    *value = unsigned(v);
+    return true;
+}
+
+std::string seconds(uint64_t frames, unsigned rate)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.3f", double(frames) / rate);
+    return buf;
+}
+
+int cmdInfo(const std::string &file)
+{
+    PassOptions options;
+    options.silent = true;
+    PassResult r;
+    std::string error;
+    if (!runSongPass(file, options, &r, &error))
+        return fileError(file, error);
+    std::printf("format: %s\n", r.format.c_str());
+    std::printf("song name: %s\n", r.songName.c_str());
+    std::printf("channels: %u\n", r.channels);
+    std::printf("patterns: %u\n", r.patterns);
+    std::printf("instruments: %u\n", r.instruments);
+    std::printf("samples: %u\n", r.samples);
+    std::printf("song length: %u\n", r.songLength);
+    std::printf("duration: %s s%s\n", seconds(r.frames, r.rate).c_str(),
+                r.hitLimit ? " (stopped at the limit)" : "");
+    return 0;
+}
+
+int cmdSync(const std::string &file)
+{
+    PassOptions options;
+    options.silent = true;
+    PassResult r;
+    std::string error;
+    if (!runSongPass(file, options, &r, &error))
+        return fileError(file, error);
+    for (const SyncEvent &e : r.syncEvents)
+        std::printf("%llu %u %u %u\n", (unsigned long long)(e.frame * 1000 / r.rate), e.position,
+                    e.row, e.value);
+    return 0;
+}
+
+int cmdRender(const std::string &file, int argc, char **argv)
+{
+    std::string out;
+    PassOptions options;
+    for (int i = 0; i < argc; i++) {
+        std::string arg = argv[i];
+        const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (arg == "-o" && value) {
+            out = value;
+        } else if (arg == "--rate" && value) {
+            if (!parseUnsigned(value, 8000, 192000, &options.rate))
+                return usageError("--rate takes 8000 to 192000 (Hz)");
+        } else if (arg == "--mode" && value) {
+            std::string mode = value;
+            if (mode == "integer")
+                options.mixing = dsmModeInteger;
+            else if (mode == "float")
+                options.mixing = dsmModeFloat;
+            else if (mode == "interpolate")
+                options.mixing = dsmModeInterp;
+            else
+                return usageError("--mode takes integer, float or interpolate");
+        } else if (arg == "--loops" && value) {
+            if (!parseUnsigned(value, 1, 1000, &options.loops))
+                return usageError("--loops takes 1 to 1000");
+        } else {
+            return usageError(("unknown or incomplete option " + arg).c_str());
+        }
+        i++;
+    }
+    if (out.empty())
+        return usageError("render needs -o OUT.wav");
+
+    WavWriter wav;
+    if (!wav.open(out, options.rate, 2, 16))
+        return fileError(out, std::strerror(errno));
+    options.sink = &wav;
+    PassResult r;
+    std::string error;
+    std::clock_t start = std::clock();
+    bool ok = runSongPass(file, options, &r, &error);
+    double cpu = double(std::clock() - start) / CLOCKS_PER_SEC;
+    bool written = wav.finish();
+    if (!ok) {
+        std::remove(out.c_str());
+        return fileError(file, error);
+    }
+    if (!written)
+        return fileError(out, "Unable to write file");
+    double rendered = double(r.frames) / r.rate;
+    double factor = cpu > 0 ? rendered / cpu : 0;
+    std::printf("rendered %.3f s in %.3f s (%.1fx realtime)%s\n", rendered, cpu, factor,
+                r.hitLimit ? " (stopped at the limit)" : "");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 3)
+        return usageError("a command and a file are needed");
+    std::string command = argv[1];
+    std::string file = argv[2];
+    if (command != "info" && command != "render" && command != "sync" && command != "play")
+        return usageError(("unknown command " + command).c_str());
+    std::string message;
+    if (!checkReadable(file, &message))
+        return fileError(file, message);
+    if (command == "info")
+        return argc == 3 ? cmdInfo(file) : usageError("info takes only a file");
+    if (command == "sync")
+        return argc == 3 ? cmdSync(file) : usageError("sync takes only a file");
+    if (command == "render")
+        return cmdRender(file, argc - 3, argv + 3);
+    return argc == 3 ? playModule(file) : usageError("play takes only a file");
+}
