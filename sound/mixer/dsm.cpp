@@ -715,6 +715,19 @@ int dsmRemoveSample(unsigned handle)
     if (int error = checkHandle(handle))
         return error;
     MixSample *s = &dsmSamples[handle - 1];
+    // A channel still playing these data would read them after they are
+    // gone (or after the caller reuses its buffer): it stops here.
+    if (s->sample != nullptr) {
+        for (unsigned i = 0; i < dsmAllocatedChannels; i++) {
+            MixChannel *c = &dsmChannels[i];
+            if (c->sample == s->sample && c->sampleHandle != dsmStreamHandle) {
+                c->status = dsmChStopped;
+                c->sample = nullptr;
+                c->location = 0;
+                c->ramping = 0;
+            }
+        }
+    }
     if (s->copied && s->sample != nullptr)
         memFree(s->sample);
     s->sample = nullptr;

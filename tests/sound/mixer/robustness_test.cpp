@@ -1,0 +1,109 @@
+// Random channel operations and mixing in every mode: no crash, no read
+// outside the data (the sanitizer build checks every access), and every
+// playing channel stays inside its sample.
+#include <cstring>
+#include <random>
+
+#include "mixer_support.h"
+
+using MixerRobustness = MixerTest;
+
+TEST_F(MixerRobustness, RemovingAPlayingSampleStopsItsChannels)
+{
+    mOutputFilterMode = 0;
+    start(44100, 0x52, 2);
+    uint8_t data[256];
+    std::memset(data, 250, sizeof data);
+    unsigned h = addSample(data, sizeof data, smp8bitMono, sdLoop1, 0, 256, loopUnidir);
+    play(0, h, 44100);
+    mix16(10);
+    ASSERT_EQ(dsmRemoveSample(h), 0);
+    EXPECT_EQ(dsmChannels[0].status, dsmChStopped);
+    for (int16_t v : mix16(100))  // the freed copy is never read
+        EXPECT_EQ(v, 0);
+}
+
+TEST_F(MixerRobustness, RandomOperationsNeverLeaveTheData)
+{
+    mOutputFilterMode = 2;
+    std::mt19937 rng(2024);
+    auto pick = [&rng](unsigned n) { return static_cast<unsigned>(rng() % n); };
+    for (unsigned mode : {0x52u, 0x46u, 0x32u, 0xB2u, 0xA5u, 0x51u}) {
+        start(mode & dsmModeMono ? 22050 : 44100, mode, 4);
+        // Samples of every mixable type, odd byte lengths, loops of every
+        // kind including ones that reach past the data or have no length.
+        std::vector<std::vector<uint8_t>> blocks;
+        std::vector<unsigned> handles;
+        const int types[] = {smp8bitMono, smp16bitMono, smp8bitStereo, smp16bitStereo,
+                             smpUlawMono, smpUlawStereo};
+        for (int i = 0; i < 12; i++) {
+            const unsigned bytes = 1 + pick(700);
+            blocks.emplace_back(bytes);
+            for (auto &b : blocks.back())
+                b = static_cast<uint8_t>(rng());
+            SoundDeviceSample s{};
+            s.sample = blocks.back().data();
+            s.location = 1;
+            s.sampleType = types[pick(6)];
+            s.length = bytes;
+            s.loopMode = static_cast<int>(pick(6));
+            s.loop1Start = pick(bytes + 20);
+            s.loop1End = pick(bytes + 40);
+            s.loop1Type = static_cast<int>(pick(4));
+            s.loop2Start = pick(bytes);
+            s.loop2End = pick(bytes + 10);
+            s.loop2Type = static_cast<int>(pick(3));
+            unsigned h = 0;
+            ASSERT_EQ(dsmAddSample(&s, static_cast<int>(pick(2)), &h), 0);
+            handles.push_back(h);
+        }
+        for (int op = 0; op < 1500; op++) {
+            const unsigned ch = pick(5);  // 4 is out of range on purpose
+            switch (pick(12)) {
+            case 0:
+                dsmSetSample(ch, handles[pick(handles.size())]);
+                break;
+            case 1:
+                dsmPlaySound(ch, pick(3) == 0 ? pick(300000) : 8000 + pick(60000));
+                break;
+            case 2:
+                dsmSetPosition(ch, pick(900));
+                break;
+            case 3:
+                dsmSetVolume(ch, pick(80));
+                break;
+            case 4:
+                dsmSetPanning(ch, pick(4) == 0 ? panSurround : static_cast<int>(pick(129)) - 64);
+                break;
+            case 5:
+                dsmReleaseSound(ch);
+                break;
+            case 6:
+                dsmStopSound(ch);
+                break;
+            case 7:
+                dsmSetRate(ch, pick(100000));
+                break;
+            case 8:
+                dsmMuteChannel(ch, static_cast<int>(pick(2)));
+                break;
+            case 9:
+                dsmSetMasterVolume(pick(70));
+                break;
+            default: {
+                std::vector<int16_t> out(2 * 600);
+                ASSERT_EQ(dsmMixData(1 + pick(600), out.data()), 0);
+                break;
+            }
+            }
+            for (unsigned i = 0; i < dsmAllocatedChannels; i++) {
+                const MixChannel *c = &dsmChannels[i];
+                if (c->status >= dsmChPlaying && c->sample != nullptr) {
+                    ASSERT_LE(c->playPos, c->length) << "mode " << mode << " op " << op;
+                }
+            }
+        }
+        dsmClose();
+        started = false;
+    }
+}
