@@ -95,29 +95,44 @@ struct Texel565 {
     return {(r5 << 3) | (r5 >> 2), (g6 << 2) | (g6 >> 4), (b5 << 3) | (b5 >> 2)};
 }
 
-// sampleUnit for 565 textures (same arithmetic).
-[[gnu::always_inline]] inline Texel565 sample565(const TmuState &tmu, const uint8_t *mem, int32_t s8, int32_t t8, int lod) {
+// One level of a 565 texture as a unit reads it at a given LOD: what
+// sampleUnit works out per pixel, worked out once per LOD.
+struct LevelView {
+    const uint8_t *base;
+    int L, wl, wmask, hmask;
+    bool bilinear, wrapS, wrapT;
+};
+
+[[gnu::always_inline]] inline LevelView levelView(const TmuState &tmu, const uint8_t *mem, int lod) {
     const TexSource &src = tmu.src;
-    const int L = levelFor(src, lod >> 8);
-    const int wl = src.wlog2[L], hl = src.hlog2[L];
-    const int wmask = (1 << wl) - 1, hmask = (1 << hl) - 1;
-    const uint8_t *level = mem + src.levelAddr[L];
+    LevelView v;
+    v.L = levelFor(src, lod >> 8);
+    v.wl = src.wlog2[v.L];
+    v.wmask = (1 << v.wl) - 1;
+    v.hmask = (1 << src.hlog2[v.L]) - 1;
+    v.base = mem + src.levelAddr[v.L];
     const bool magnify = lod <= src.largeLod * 256;
-    const int filter = magnify ? tmu.magFilter : tmu.minFilter;
-    const bool wrapS = tmu.clampS == GR_TEXTURECLAMP_WRAP, wrapT = tmu.clampT == GR_TEXTURECLAMP_WRAP;
-    auto addrS = [&](int i) { return wrapS ? (i & wmask) : (i < 0 ? 0 : (i > wmask ? wmask : i)); };
-    auto addrT = [&](int j) { return wrapT ? (j & hmask) : (j < 0 ? 0 : (j > hmask ? hmask : j)); };
-    if (filter == GR_TEXTUREFILTER_POINT_SAMPLED) {
-        const int i = addrS(s8 >> (8 + L)), j = addrT(t8 >> (8 + L));
-        return texel565(level, (static_cast<uint32_t>(j) << wl) + static_cast<uint32_t>(i));
+    v.bilinear = (magnify ? tmu.magFilter : tmu.minFilter) != GR_TEXTUREFILTER_POINT_SAMPLED;
+    v.wrapS = tmu.clampS == GR_TEXTURECLAMP_WRAP;
+    v.wrapT = tmu.clampT == GR_TEXTURECLAMP_WRAP;
+    return v;
+}
+
+// sampleUnit for 565 textures (same arithmetic).
+[[gnu::always_inline]] inline Texel565 sampleLevel(const LevelView &v, int32_t s8, int32_t t8) {
+    auto addrS = [&](int i) { return v.wrapS ? (i & v.wmask) : (i < 0 ? 0 : (i > v.wmask ? v.wmask : i)); };
+    auto addrT = [&](int j) { return v.wrapT ? (j & v.hmask) : (j < 0 ? 0 : (j > v.hmask ? v.hmask : j)); };
+    if (!v.bilinear) {
+        const int i = addrS(s8 >> (8 + v.L)), j = addrT(t8 >> (8 + v.L));
+        return texel565(v.base, (static_cast<uint32_t>(j) << v.wl) + static_cast<uint32_t>(i));
     }
-    const int32_t u = (s8 >> L) - 128, v = (t8 >> L) - 128;
-    const int i0 = u >> 8, j0 = v >> 8;
-    const int fu = u & 255, fv = v & 255;
+    const int32_t u = (s8 >> v.L) - 128, w = (t8 >> v.L) - 128;
+    const int i0 = u >> 8, j0 = w >> 8;
+    const int fu = u & 255, fv = w & 255;
     const uint32_t ia = static_cast<uint32_t>(addrS(i0)), ib = static_cast<uint32_t>(addrS(i0 + 1));
-    const uint32_t ra = static_cast<uint32_t>(addrT(j0)) << wl, rb = static_cast<uint32_t>(addrT(j0 + 1)) << wl;
-    const Texel565 c00 = texel565(level, ra + ia), c10 = texel565(level, ra + ib);
-    const Texel565 c01 = texel565(level, rb + ia), c11 = texel565(level, rb + ib);
+    const uint32_t ra = static_cast<uint32_t>(addrT(j0)) << v.wl, rb = static_cast<uint32_t>(addrT(j0 + 1)) << v.wl;
+    const Texel565 c00 = texel565(v.base, ra + ia), c10 = texel565(v.base, ra + ib);
+    const Texel565 c01 = texel565(v.base, rb + ia), c11 = texel565(v.base, rb + ib);
     const int gu = 256 - fu, gv = 256 - fv;
     return {((c00.r * gu + c10.r * fu) * gv + (c01.r * gu + c11.r * fu) * fv) >> 16,
             ((c00.g * gu + c10.g * fu) * gv + (c01.g * gu + c11.g * fu) * fv) >> 16,
@@ -149,8 +164,18 @@ void spanFast(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, 
                          u0.lodBias256 == u1.lodBias256 && u0.src.largeLod == u1.src.largeLod &&
                          u0.src.smallLod == u1.src.smallLod;
     const int unit = kTX == TX::Unit1 ? 1 : 0;
-    const int fixedLod0 = lodFixed ? pixelLod(st.tmu[unit], st.lodDitherAllowed, t.lodBase[unit], w, xl, y) : 0;
+    const TmuState &uA = st.tmu[unit];
+    const int fixedLod0 = lodFixed ? pixelLod(uA, st.lodDitherAllowed, t.lodBase[unit], w, xl, y) : 0;
     const int fixedLod1 = lodFixed ? pixelLod(u1, st.lodDitherAllowed, t.lodBase[1], w, xl, y) : 0;
+    LevelView viewA{}, view1{};
+    if constexpr (kTX != TX::None) {
+        if (lodFixed) {
+            viewA = levelView(uA, mem[unit], fixedLod0);
+            view1 = levelView(u1, mem[1], fixedLod1);
+        }
+    }
+    // A 1/w of exactly 1 makes the divide a shift (see perspective()).
+    const bool unitW = lodFixed && w == (int64_t{1} << 32);
     for (int x = xl; x < xr; ++x, r += drx, g += dgx, b += dbx, w += dwx, sw += dsx, tw += dtx) {
         int depth = 0;
         if constexpr (kDepth) {
@@ -161,20 +186,26 @@ void spanFast(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, 
         Texel565 tex = {0, 0, 0};
         if constexpr (kTX != TX::None) {
             int32_t s8, t8;
-            perspective(sw, tw, w, s8, t8);
-            const int lod0 = lodFixed ? fixedLod0 : pixelLod(st.tmu[unit], st.lodDitherAllowed, t.lodBase[unit], w, x, y);
-            if constexpr (kTX == TX::Unit0) {
-                tex = sample565(u0, mem[0], s8, t8, lod0);
-            } else if constexpr (kTX == TX::Unit1) {
-                tex = sample565(u1, mem[1], s8, t8, lod0);
+            if (unitW) {
+                constexpr int64_t lim = int64_t{1} << 30;
+                s8 = static_cast<int32_t>(std::clamp<int64_t>(sw >> 16, -lim, lim));
+                t8 = static_cast<int32_t>(std::clamp<int64_t>(tw >> 16, -lim, lim));
+            } else {
+                perspective(sw, tw, w, s8, t8);
+            }
+            const int lod0 = lodFixed ? fixedLod0 : pixelLod(uA, st.lodDitherAllowed, t.lodBase[unit], w, x, y);
+            if (!lodFixed) viewA = levelView(uA, mem[unit], lod0);
+            if constexpr (kTX != TX::Pair) {
+                tex = sampleLevel(viewA, s8, t8);
             } else {
                 const int lod1 = lodFixed ? fixedLod1
                                  : sameLod ? lod0
                                            : pixelLod(u1, st.lodDitherAllowed, t.lodBase[1], w, x, y);
-                const Texel565 t1 = sample565(st.tmu[1], mem[1], s8, t8, lod1);
-                const Texel565 t0 = sample565(st.tmu[0], mem[0], s8, t8, lod0);
+                if (!lodFixed) view1 = levelView(u1, mem[1], lod1);
+                const Texel565 t1 = sampleLevel(view1, s8, t8);
+                const Texel565 t0 = sampleLevel(viewA, s8, t8);
                 const int f = lod0 & 255;
-                const int m = ((st.tmu[0].lodBlend && ((lod0 >> 8) & 1)) ? 255 - f : f) + 1;
+                const int m = ((u0.lodBlend && ((lod0 >> 8) & 1)) ? 255 - f : f) + 1;
                 // Between the two texels, so no clamping is needed.
                 tex = {t0.r + (((t1.r - t0.r) * m) >> 8), t0.g + (((t1.g - t0.g) * m) >> 8),
                        t0.b + (((t1.b - t0.b) * m) >> 8)};

@@ -76,22 +76,25 @@ inline int addressTexel(int i, int log2Size, int clampMode) {
     return i < 0 ? 0 : (i >= size ? size - 1 : i);
 }
 
+// Texture coordinates are kept within +-2^30 (24.8), so shifts stay in range.
+inline int32_t clampCoord(double v) {
+    constexpr double lim = 1073741824.0;
+    return static_cast<int32_t>(v < -lim ? -lim : (v > lim ? lim : v));
+}
+
 // Perspective divide: s8, t8 = sow / oow, tow / oow in 24.8 texels. No
-// texture coordinates behind the eye: 0 when 1/w is not positive.
+// texture coordinates behind the eye: 0 when 1/w is not positive. Done in
+// double, where s/w is exact, so that a 1/w of exactly 1 gives exactly
+// sow >> 16 (the fast rasteriser relies on it).
 inline void perspective(int64_t sow24, int64_t tow24, int64_t oow32, int32_t &s8, int32_t &t8) {
     if (oow32 <= 0) {
         s8 = t8 = 0;
         return;
     }
     // sow24 / 2^24 / (oow32 / 2^32) * 2^8 = sow24 / oow32 * 2^16
-    const float inv = 65536.0f / static_cast<float>(oow32);
-    float s = static_cast<float>(sow24) * inv;
-    float t = static_cast<float>(tow24) * inv;
-    constexpr float lim = 1073741824.0f;  // 2^30: keeps the shifts below in range
-    s = s < -lim ? -lim : (s > lim ? lim : s);
-    t = t < -lim ? -lim : (t > lim ? lim : t);
-    s8 = static_cast<int32_t>(__builtin_floorf(s));
-    t8 = static_cast<int32_t>(__builtin_floorf(t));
+    const double inv = 65536.0 / static_cast<double>(oow32);
+    s8 = clampCoord(__builtin_floor(static_cast<double>(sow24) * inv));
+    t8 = clampCoord(__builtin_floor(static_cast<double>(tow24) * inv));
 }
 
 // Per-pixel LOD of a unit: the triangle's log2(rho * w) minus log2(1/w) of
