@@ -88,6 +88,8 @@ static int rampingOn(void)
 
 int dsmInit(unsigned mixRate, unsigned mode)
 {
+    if (mixRate == 0)
+        return errInvalidArguments;  // every step divides by the mixing rate
     if ((mode & (dsmModeFloat | dsmModeInteger)) == 0) {
         if (mPreferredMixingMode == 2 || (mode & dsmModeInterp) != 0 || dsmCpuIsPPro() != 0)
             mode |= dsmModeFloat;

@@ -260,6 +260,18 @@ TEST_F(MixerBadInput, SampleWithoutDataGetsAHandleAndNeverSounds)
     }
 }
 
+TEST_F(MixerBadInput, ZeroMixingRateAndZeroChannelsAreRefused)
+{
+    EXPECT_EQ(dsmInit(0, 0x12), errInvalidArguments);
+    start(44100, 0x52, 0);
+    EXPECT_EQ(dsmOpenChannels(0), errInvalidArguments);
+    EXPECT_EQ(dsmNumChannels, 0u);
+    std::vector<int16_t> out(200);
+    EXPECT_EQ(dsmMixData(100, out.data()), 0);  // no channels: silence
+    for (int16_t v : out)
+        EXPECT_EQ(v, 0);
+}
+
 TEST_F(MixerBadInput, ZeroRateAndUnmixableTypesStaySilent)
 {
     start(44100, 0x52, 2);
