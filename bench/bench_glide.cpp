@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "graphics/glide.h"
+#include "platform/glide/display.h"
 #include "platform/glide/glide_ext.h"
 
 namespace {
@@ -225,6 +226,102 @@ void runAll(int threads) {
     opaque();
 }
 
+// A picture of the rasteriser at work: a perspective floor with trilinear
+// mip-mapping, a Gouraud-shaded polygon fan and an additive glow, 640x480.
+void screenshotTexture() {
+    std::vector<uint16_t> &c = chain;
+    c.assign(87381, 0);
+    for (int y = 0; y < 256; ++y) {
+        for (int x = 0; x < 256; ++x) {
+            const bool check = ((x >> 5) ^ (y >> 5)) & 1;
+            const int r = check ? 230 : 40, g = check ? 200 : 60 + (x & 63), b = check ? 90 : 160 + (y & 63);
+            c[y * 256 + x] = static_cast<uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
+        }
+    }
+    // Each smaller level: the 2x2 average of the one above.
+    size_t off = 0;
+    for (int size = 256; size > 1; size /= 2) {
+        const size_t next = off + static_cast<size_t>(size) * size;
+        for (int y = 0; y < size / 2; ++y) {
+            for (int x = 0; x < size / 2; ++x) {
+                int r = 0, g = 0, b = 0;
+                for (int k = 0; k < 4; ++k) {
+                    const uint16_t p = c[off + static_cast<size_t>(2 * y + (k >> 1)) * size + 2 * x + (k & 1)];
+                    r += p >> 11;
+                    g += (p >> 5) & 63;
+                    b += p & 31;
+                }
+                c[next + static_cast<size_t>(y) * (size / 2) + x] = static_cast<uint16_t>(((r / 4) << 11) | ((g / 4) << 5) | (b / 4));
+            }
+        }
+        off = next;
+    }
+    info = {GR_LOD_1, GR_LOD_256, GR_ASPECT_1x1, GR_TEXFMT_RGB_565, c.data()};
+    grTexDownloadMipMap(GR_TMU0, 0x200000, GR_MIPMAPLEVELMASK_EVEN, &info);
+    grTexDownloadMipMap(GR_TMU1, 0, GR_MIPMAPLEVELMASK_ODD, &info);
+}
+
+int screenshot(const char *path) {
+    W = 640;
+    H = 480;
+    grGlideInit();
+    grSstWinOpen(0, GR_RESOLUTION_640x480, GR_REFRESH_60Hz, GR_COLORFORMAT_ARGB, GR_ORIGIN_UPPER_LEFT, 2, 1);
+    glide::setPacing(false);
+    screenshotTexture();
+    setTexturing(Tex::Trilinear);
+    grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
+    grDepthMask(1);
+    grDepthBufferFunction(GR_CMP_LESS);
+    grBufferClear(0x00000818, 0, GR_WDEPTHVALUE_FARTHEST);
+    // Floor y = 1 below the eye, z from 2 to 40, projected with focal 400;
+    // every vertex stays within the +-2048 pixels the vertex registers hold.
+    constexpr int kN = 24;
+    GrVertex floor[kN + 1][kN + 1];
+    for (int i = 0; i <= kN; ++i) {
+        for (int j = 0; j <= kN; ++j) {
+            const float z = 2.0f + 38.0f * static_cast<float>(i) / kN;
+            const float x = -8.0f + 16.0f * static_cast<float>(j) / kN;
+            const float shade = 255.0f - 200.0f * static_cast<float>(i) / kN;
+            floor[i][j] = vtx(320 + 400 * x / z, 200 + 400 / z, shade, 1.0f / z, x * 64, z * 32);
+        }
+    }
+    for (int i = 0; i < kN; ++i) {
+        for (int j = 0; j < kN; ++j) {
+            grDrawTriangle(&floor[i][j], &floor[i][j + 1], &floor[i + 1][j + 1]);
+            grDrawTriangle(&floor[i + 1][j + 1], &floor[i + 1][j], &floor[i][j]);
+        }
+    }
+    // A Gouraud fan, additive, over the horizon.
+    grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_ONE, GR_COMBINE_LOCAL_ITERATED,
+                   GR_COMBINE_OTHER_ITERATED, 0);
+    additive();
+    grDepthBufferFunction(GR_CMP_ALWAYS);
+    grDepthMask(0);
+    GrVertex fan[18];
+    int idx[18];
+    fan[0] = vtx(320, 150, 255, 0.5f, 0, 0);
+    fan[0].g = 160;
+    fan[0].b = 60;
+    idx[0] = 0;
+    for (int k = 1; k < 18; ++k) {
+        const float a = static_cast<float>(k - 1) * 6.2831853f / 16.0f;
+        fan[k] = vtx(320 + 130 * std::cos(a), 150 + 110 * std::sin(a), 0, 0.5f, 0, 0);
+        fan[k].b = 40;
+        idx[k] = k;
+    }
+    grDrawPolygon(18, idx, fan);
+    grBufferSwap(0);
+    std::vector<uint32_t> rgb(static_cast<size_t>(W) * H);
+    const uint16_t *front = glide::frontBuffer();
+    for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = glide::displayColour(front[i]);
+    std::string err;
+    const bool ok = glide::writePng(path, rgb.data(), W, H, err);
+    if (!ok) std::fprintf(stderr, "bench_glide: %s\n", err.c_str());
+    grSstWinClose();
+    grGlideShutdown();
+    return ok ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -235,8 +332,9 @@ int main(int argc, char **argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quick") == 0) quick = true;       // 2 threads only
         else if (std::strcmp(argv[i], "--cpu") == 0) gCpuTime = true;  // see gCpuTime
+        else if (std::strcmp(argv[i], "--screenshot") == 0 && i + 1 < argc) return screenshot(argv[i + 1]);
         else {
-            std::fprintf(stderr, "usage: bench_glide [--quick] [--cpu]\n");
+            std::fprintf(stderr, "usage: bench_glide [--quick] [--cpu] | --screenshot FILE.png\n");
             return 2;
         }
     }
