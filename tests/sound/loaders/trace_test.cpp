@@ -1,0 +1,126 @@
+// Pinned device traces of small MOD, S3M and IT modules played by the player
+// through the recording device: what the loaders build, as the device hears
+// it. Regenerate with Q5_UPDATE_GOLDEN=1 and explain the change in the commit.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "sound/player/gmplayer.h"
+#include "support/it_writer.h"
+#include "support/mod_writer.h"
+#include "support/recdevice.h"
+#include "support/s3m_writer.h"
+
+namespace {
+
+typedef int (*LoadMemoryFn)(const void *, size_t, int, gmpSampleCallback, ModuleRecord **);
+
+// Loads onto the recording device and plays `ticks` ticks; the trace holds
+// the samples handed over and every call of each tick.
+std::string trace(LoadMemoryFn load, const std::vector<uint8_t> &bytes, int ticks)
+{
+    recdev::reset();
+    recdev::setLogging(true);
+    EXPECT_EQ(gmpInit(recdev::device()), 0);
+    ModuleRecord *m = nullptr;
+    EXPECT_EQ(load(bytes.data(), bytes.size(), 1, nullptr, &m), 0);
+    if (m == nullptr)
+        return "";
+    int channels[32];
+    for (int i = 0; i < 32; i++)
+        channels[i] = i;
+    PlayState *ps = nullptr;
+    EXPECT_EQ(gmpPlaySong(m, -1, -1, -1, 1, -1, channels, &ps), 0);
+    for (int t = 0; t < ticks; t++) {
+        recdev::mark("tick " + std::to_string(t));
+        EXPECT_EQ(gmpPlay(), 0);
+    }
+    EXPECT_EQ(gmpStopSong(ps), 0);
+    EXPECT_EQ(gmpFreeModule(m), 0);
+    std::ostringstream o;
+    for (const std::string &line : recdev::takeLog())
+        o << line << "\n";
+    gmpClose();
+    return o.str();
+}
+
+void checkGolden(const std::string &name, const std::string &text)
+{
+    const std::string path = std::string(Q5_SOURCE_DIR) + "/tests/sound/loaders/golden/" + name;
+    if (std::getenv("Q5_UPDATE_GOLDEN")) {
+        std::ofstream(path) << text;
+        return;
+    }
+    std::ifstream in(path);
+    ASSERT_TRUE(in) << "missing " << path;
+    std::stringstream pinned;
+    pinned << in.rdbuf();
+    EXPECT_EQ(text, pinned.str()) << "trace of " << name << " changed";
+}
+
+}  // namespace
+
+// Period 428 (octave 2, C) plays at 3546895 / 428 = 8287 Hz; the volume
+// slide A01 raises 32 by one per tick after the first.
+TEST(GoldenLoaderTrace, MOD)
+{
+    modw::Module m;
+    m.samples.resize(1);
+    m.samples[0].data.assign(64, 10);
+    m.samples[0].volume = 32;
+    m.samples[0].loopStart = 8;
+    m.samples[0].loopLength = 16;
+    m.cell(0, 0, 0) = {428, 1, 0, 0};
+    m.cell(0, 0, 1) = {856, 1, 0xC, 0x20};
+    m.cell(0, 1, 0) = {0, 0, 0xA, 0x10};
+    std::string t = trace(gmpLoadMODMemory, modw::write(m), 12);
+    EXPECT_NE(t.find("SetRate 0 8287"), std::string::npos);
+    checkGolden("trace_mod.txt", t);
+}
+
+// Note C-4 of a sample whose middle-C rate is 8363 Hz plays at 8363 Hz (8362
+// after the integer period), C-5 at twice that; D02 slides the second
+// channel down by 2 a tick.
+TEST(GoldenLoaderTrace, S3M)
+{
+    s3mw::Module m;
+    m.instruments.resize(1);
+    m.instruments[0].data.assign(100, 0x90);
+    m.instruments[0].loop = true;
+    m.instruments[0].loopStart = 10;
+    m.instruments[0].loopEnd = 90;
+    m.patterns.resize(1);
+    m.patterns[0].entries = {{0, 0, 0x40, 1, 40, -1, 0}, {0, 1, 0x50, 1, -1, 4, 0x02},
+                             {1, 0, -1, -1, -1, 5, 0x01}};
+    std::string t = trace(gmpLoadS3MMemory, s3mw::write(m), 12);
+    EXPECT_NE(t.find("PlaySound 0 8362"), std::string::npos);
+    EXPECT_NE(t.find("PlaySound 1 16725"), std::string::npos);
+    checkGolden("trace_s3m.txt", t);
+}
+
+// IT notes 60 and 72 (C-5, C-6) play an octave apart; the instrument's
+// volume envelope falls from 64 to 0 over 8 ticks, 8 a tick. (The player
+// puts C-5 of an 8363 Hz sample at 8542 Hz, pinned in the trace.)
+TEST(GoldenLoaderTrace, IT)
+{
+    itw::Module m;
+    m.useInstruments = true;
+    m.samples.resize(1);
+    for (int i = 0; i < 200; i++)
+        m.samples[0].data.push_back(i % 40 - 20);
+    m.samples[0].compressed = true;
+    m.samples[0].loopFlags = 0x10;
+    m.samples[0].loopEnd = 200;
+    m.instruments.resize(1);
+    m.instruments[0].useSample(1);
+    m.instruments[0].vol = {1, {{64, 0}, {0, 8}}, 0, 0, 0, 0, {}};
+    m.patterns.resize(1);
+    m.patterns[0].entries = {{0, 0, 60, 1, -1, -1, 0}, {1, 1, 72, 1, 32, -1, 0}};
+    std::string t = trace(gmpLoadITMemory, itw::write(m), 12);
+    EXPECT_NE(t.find("PlaySound 0 8542"), std::string::npos);
+    EXPECT_NE(t.find("PlaySound 1 17084"), std::string::npos);
+    EXPECT_NE(t.find("tick 6\nSetVolume 0 56\n"), std::string::npos);
+    checkGolden("trace_it.txt", t);
+}
