@@ -311,6 +311,9 @@ int readSampleData(ITLoad &s, const uint8_t *sh, uint32_t *framesInOut, bool is1
         return errOK;
 
     const unsigned long planeBytes = static_cast<unsigned long>(frames) * frameBytes;
+    // Both channels of a stereo sample are decoded before the mix-down.
+    if (planeBytes * channels > itMaxSampleBytes)
+        return errInvalidInst;
     uint8_t *buf;
     int error = memAlloc(static_cast<int>(planeBytes * channels), reinterpret_cast<void **>(&buf));
     if (error)
