@@ -1,6 +1,7 @@
-// Mixer core: mode and routine table, channel and sample records, volumes
-// and ramping, integer volume tables, click-free restarts, streams and the
-// post-processor ring. Producing output lives in dsmmix.cpp.
+// Mixer core: mode and routine table, channel records, volumes and ramping,
+// integer volume tables, click-free restarts and the post-processor ring.
+// The sample table and streams live in dsmsmp.cpp, producing output in
+// dsmmix.cpp.
 #include "sound/mixer/dsm.h"
 
 #include <atomic>
@@ -36,7 +37,7 @@ PostProcessor dsmFilters = {nullptr, nullptr, nullptr, dsmFilterFloatMono,
                             dsmFilterFloatStereo, dsmFilterIntMono, dsmFilterIntStereo};
 
 static int dsmIntMixing;      // integer mixing in use
-static int dsmUlawConvert;    // 16-bit samples become mu-law on AddSample
+int dsmUlawConvert;           // 16-bit samples become mu-law on AddSample
 
 // Raw blocks behind the 1024-aligned buffer and tables (null when absent).
 static void *mixBufferBlock, *volTableBlock, *ulawTableBlock, *byteFloatBlock, *ulawFloatBlock;
@@ -61,8 +62,7 @@ static void freeBlock(void **block)
     }
 }
 
-// Bytes per frame of a sample type, as a shift.
-static unsigned frameShift(int type)
+unsigned dsmFrameShift(int type)
 {
     switch (type) {
     case smp16bitMono:
@@ -319,9 +319,17 @@ void dsmSetChannelVolume(MixChannel *c)
     }
 }
 
-static int checkChannel(unsigned ch)
+int dsmCheckChannel(unsigned ch)
 {
     return ch < dsmNumChannels && dsmChannels != nullptr ? 0 : errInvalidChanNumber;
+}
+
+int dsmCheckHandle(unsigned handle)
+{
+    if (handle < 1 || handle > dsmMaxSamples || dsmSamples == nullptr ||
+        !dsmSamples[handle - 1].inUse)
+        return errInvalidSampleHandle;
+    return 0;
 }
 
 static void applyAllVolumes(void)
@@ -414,7 +422,7 @@ int dsmFadeIn(unsigned ch)
 
 int dsmPlaySound(unsigned ch, unsigned rate)
 {
-    if (int error = checkChannel(ch))
+    if (int error = dsmCheckChannel(ch))
         return error;
     if (rampingOn())
         dsmFadeOut(ch);
@@ -425,7 +433,7 @@ int dsmPlaySound(unsigned ch, unsigned rate)
 
 int dsmReleaseSound(unsigned ch)
 {
-    if (int error = checkChannel(ch))
+    if (int error = dsmCheckChannel(ch))
         return error;
     MixChannel *c = &dsmChannels[ch];
     if (c->status == dsmChPlaying && (c->loopMode == sdLoop1Rel || c->loopMode == sdLoop2))
@@ -435,7 +443,7 @@ int dsmReleaseSound(unsigned ch)
 
 int dsmStopSound(unsigned ch)
 {
-    if (int error = checkChannel(ch))
+    if (int error = dsmCheckChannel(ch))
         return error;
     if (rampingOn())
         dsmFadeOut(ch);
@@ -445,7 +453,7 @@ int dsmStopSound(unsigned ch)
 
 int dsmSetRate(unsigned ch, unsigned rate)
 {
-    if (int error = checkChannel(ch))
+    if (int error = dsmCheckChannel(ch))
         return error;
     dsmChannels[ch].rate = rate;
     return 0;
@@ -453,7 +461,7 @@ int dsmSetRate(unsigned ch, unsigned rate)
 
 int dsmGetRate(unsigned ch, unsigned *rate)
 {
-    if (int error = checkChannel(ch))
+    if (int error = dsmCheckChannel(ch))
         return error;
     *rate = dsmChannels[ch].status >= dsmChPlaying ? dsmChannels[ch].rate : 0;
     return 0;
@@ -461,7 +469,7 @@ int dsmGetRate(unsigned ch, unsigned *rate)
 
 int dsmSetVolume(unsigned ch, unsigned volume)
 {
-    if (int error = checkChannel(ch))
+    if (int error = dsmCheckChannel(ch))
         return error;
     dsmChannels[ch].volume = volume > 64 ? 64 : volume;
     dsmSetChannelVolume(&dsmChannels[ch]);
@@ -470,7 +478,7 @@ int dsmSetVolume(unsigned ch, unsigned volume)
 
 int dsmGetVolume(unsigned ch, unsigned *volume)
 {
-    if (int error = checkChannel(ch))
+    if (int error = dsmCheckChannel(ch))
         return error;
     *volume = dsmChannels[ch].volume;
     return 0;
@@ -478,7 +486,7 @@ int dsmGetVolume(unsigned ch, unsigned *volume)
 
 int dsmSetPanning(unsigned ch, int panning)
 {
-    if (int error = checkChannel(ch))
+    if (int error = dsmCheckChannel(ch))
         return error;
     if (panning != panSurround)
         panning = panning < -64 ? -64 : (panning > 64 ? 64 : panning);
@@ -489,7 +497,7 @@ int dsmSetPanning(unsigned ch, int panning)
 
 int dsmGetPanning(unsigned ch, int *panning)
 {
-    if (int error = checkChannel(ch))
+    if (int error = dsmCheckChannel(ch))
         return error;
     *panning = dsmChannels[ch].panning;
     return 0;
@@ -497,7 +505,7 @@ int dsmGetPanning(unsigned ch, int *panning)
 
 int dsmMuteChannel(unsigned ch, int muted)
 {
-    if (int error = checkChannel(ch))
+    if (int error = dsmCheckChannel(ch))
         return error;
     dsmChannels[ch].muted = muted;
     dsmSetChannelVolume(&dsmChannels[ch]);
@@ -506,7 +514,7 @@ int dsmMuteChannel(unsigned ch, int muted)
 
 int dsmGetDirection(unsigned ch, int *direction)
 {
-    if (int error = checkChannel(ch))
+    if (int error = dsmCheckChannel(ch))
         return error;
     *direction = dsmChannels[ch].direction;
     return 0;
@@ -514,25 +522,17 @@ int dsmGetDirection(unsigned ch, int *direction)
 
 int dsmGetSample(unsigned ch, unsigned *handle)
 {
-    if (int error = checkChannel(ch))
+    if (int error = dsmCheckChannel(ch))
         return error;
     *handle = dsmChannels[ch].sampleHandle;
     return 0;
 }
 
-static int checkHandle(unsigned handle)
-{
-    if (handle < 1 || handle > dsmMaxSamples || dsmSamples == nullptr ||
-        !dsmSamples[handle - 1].inUse)
-        return errInvalidSampleHandle;
-    return 0;
-}
-
 int dsmSetSample(unsigned ch, unsigned handle)
 {
-    if (int error = checkChannel(ch))
+    if (int error = dsmCheckChannel(ch))
         return error;
-    if (int error = checkHandle(handle))
+    if (int error = dsmCheckHandle(handle))
         return error;
     MixChannel *c = &dsmChannels[ch];
     c->sampleHandle = handle;
@@ -540,7 +540,7 @@ int dsmSetSample(unsigned ch, unsigned handle)
     const MixSample *s = &dsmSamples[handle - 1];
     if (s->loopMode == sdLoopAmiga && c->status == dsmChEnded && !interpolating()) {
         c->status = dsmChPlaying;
-        return dsmSetPosition(ch, s->loop1Start << frameShift(s->origSampleType));
+        return dsmSetPosition(ch, s->loop1Start << dsmFrameShift(s->origSampleType));
     }
     return 0;
 }
@@ -567,7 +567,7 @@ void dsmChangeSample(MixChannel *c)
 
 int dsmSetPosition(unsigned ch, unsigned bytePos)
 {
-    if (int error = checkChannel(ch))
+    if (int error = dsmCheckChannel(ch))
         return error;
     MixChannel *c = &dsmChannels[ch];
     const int ramp = rampingOn();
@@ -587,7 +587,7 @@ int dsmSetPosition(unsigned ch, unsigned bytePos)
         }
     }
 
-    const unsigned pos = bytePos >> frameShift(c->origSampleType);
+    const unsigned pos = bytePos >> dsmFrameShift(c->origSampleType);
     if (c->sampleHandle != 0 && c->rate != 0 && c->status >= dsmChEnded &&
         c->status <= dsmChReleased) {
         c->loopNum = c->status == dsmChReleased ? 2 : 1;
@@ -628,183 +628,11 @@ int dsmSetPosition(unsigned ch, unsigned bytePos)
 
 int dsmGetPosition(unsigned ch, unsigned *position)
 {
-    if (int error = checkChannel(ch))
+    if (int error = dsmCheckChannel(ch))
         return error;
     MixChannel *c = &dsmChannels[ch];
     const unsigned pos = std::atomic_ref<unsigned>(c->playPos).load(std::memory_order_relaxed);
-    *position = pos << frameShift(c->origSampleType);
-    return 0;
-}
-
-// ---- Samples --------------------------------------------------------------
-
-int dsmAddSample(SoundDeviceSample *sample, int copySample, unsigned *handle)
-{
-    if (dsmSamples == nullptr)
-        return errNoSampleHandles;
-    // Slot 1024 stays free: its handle marks stream channels.
-    unsigned slot = 0;
-    while (slot < dsmMaxSamples - 1 && dsmSamples[slot].inUse)
-        slot++;
-    if (slot >= dsmMaxSamples - 1)
-        return errNoSampleHandles;
-    MixSample *s = &dsmSamples[slot];
-    s->inUse = 1;
-
-    int type = sample->sampleType;
-    if (type < 0 || type >= smpNumTypes)
-        type = smpNone;  // unknown types hold no data
-    const unsigned shift = frameShift(type);
-    s->sampleType = s->origSampleType = type;
-    s->length = sample->length >> shift;
-    s->loopMode = sample->loopMode;
-    s->loop1Start = sample->loop1Start >> shift;
-    s->loop1End = sample->loop1End >> shift;
-    s->loop1Type = sample->loop1Type;
-    s->loop2Start = sample->loop2Start >> shift;
-    s->loop2End = sample->loop2End >> shift;
-    s->loop2Type = sample->loop2Type;
-    // A loop end past the data is cut back to the end of the data (the mixer
-    // would read past it otherwise); an empty or unknown loop is no loop.
-    if (s->loop1End > s->length)
-        s->loop1End = s->length;
-    if (s->loop2End > s->length)
-        s->loop2End = s->length;
-    if (s->loop1Start >= s->loop1End || (s->loop1Type != loopUnidir && s->loop1Type != loopBidir))
-        s->loop1Type = loopNone;
-    if (s->loop2Start >= s->loop2End || (s->loop2Type != loopUnidir && s->loop2Type != loopBidir))
-        s->loop2Type = loopNone;
-    s->copied = 0;
-
-    if (type == smpNone || s->length == 0 || sample->sample == nullptr || sample->location == 0) {
-        s->sampleType = smpNone;
-        s->length = 0;
-        s->sample = nullptr;
-        s->location = 0;
-    } else if (copySample) {
-        const unsigned bytes = s->length << shift;  // whole frames only
-        void *block;
-        if (dsmUlawConvert && (type == smp16bitMono || type == smp16bitStereo)) {
-            int error = memAlloc(static_cast<int>(bytes / 2), &block);
-            if (error != 0) {
-                s->inUse = 0;
-                return error;
-            }
-            mUlawEncode(static_cast<const short *>(sample->sample), bytes,
-                        static_cast<unsigned char *>(block));
-            s->sampleType = type == smp16bitMono ? smpUlawMono : smpUlawStereo;
-        } else {
-            int error = memAlloc(static_cast<int>(bytes), &block);
-            if (error != 0) {
-                s->inUse = 0;
-                return error;
-            }
-            std::memcpy(block, sample->sample, bytes);
-        }
-        s->sample = block;
-        s->location = 1;
-        s->copied = 1;
-    } else {
-        s->sample = sample->sample;
-        s->location = sample->location;
-    }
-    *handle = slot + 1;
-    return 0;
-}
-
-int dsmRemoveSample(unsigned handle)
-{
-    if (int error = checkHandle(handle))
-        return error;
-    MixSample *s = &dsmSamples[handle - 1];
-    // A channel still playing these data would read them after they are
-    // gone (or after the caller reuses its buffer): it stops here.
-    if (s->sample != nullptr) {
-        for (unsigned i = 0; i < dsmAllocatedChannels; i++) {
-            MixChannel *c = &dsmChannels[i];
-            if (c->sample == s->sample && c->sampleHandle != dsmStreamHandle) {
-                c->status = dsmChStopped;
-                c->sample = nullptr;
-                c->location = 0;
-                c->ramping = 0;
-            }
-        }
-    }
-    if (s->copied && s->sample != nullptr)
-        memFree(s->sample);
-    s->sample = nullptr;
-    s->copied = 0;
-    s->inUse = 0;
-    return 0;
-}
-
-// ---- Streams ----------------------------------------------------------------
-
-int dsmStartStream(unsigned ch, void *buffer, unsigned bufferBytes, int sampleType, unsigned rate)
-{
-    if (int error = checkChannel(ch))
-        return error;
-    if (sampleType < smp8bitMono || sampleType >= smpNumTypes || sampleType == smpAdpcmMono ||
-        sampleType == smpAdpcmStereo)
-        return errInvalidSampleType;
-    MixChannel *c = &dsmChannels[ch];
-    const unsigned frames = bufferBytes >> frameShift(sampleType);
-    c->sample = buffer;
-    c->sampleType = c->origSampleType = sampleType;
-    c->location = buffer != nullptr ? 1 : 0;
-    c->length = frames;
-    c->loopMode = sdLoop1;
-    c->loop1Start = 0;
-    c->loop1End = frames;
-    c->loop1Type = frames != 0 ? loopUnidir : loopNone;
-    c->loop2Start = c->loop2End = 0;
-    c->loop2Type = loopNone;
-    std::atomic_ref<unsigned>(c->playPos).store(0, std::memory_order_relaxed);
-    c->playPosLow = 0;
-    std::atomic_ref<unsigned>(c->streamWritePos).store(0, std::memory_order_release);
-    c->direction = 1;
-    c->sampleHandle = dsmStreamHandle;
-    c->sampleChanged = 0;
-    c->panning = 0;
-    c->volume = 64;
-    c->muted = 0;
-    c->loopNum = 1;
-    c->status = dsmChPlaying;
-    c->rate = rate;
-    return 0;
-}
-
-int dsmStopStream(unsigned ch)
-{
-    if (int error = checkChannel(ch))
-        return error;
-    dsmChannels[ch].status = dsmChStopped;
-    return 0;
-}
-
-int dsmPauseStream(unsigned ch, int paused)
-{
-    if (int error = checkChannel(ch))
-        return error;
-    dsmChannels[ch].status = paused ? dsmChStopped : dsmChPlaying;
-    return 0;
-}
-
-int dsmSetLoopCallback(unsigned ch, sdLoopCallback callback)
-{
-    if (int error = checkChannel(ch))
-        return error;
-    dsmChannels[ch].loopCallback = callback;
-    return 0;
-}
-
-int dsmSetStreamWritePosition(unsigned ch, unsigned bytePos)
-{
-    if (int error = checkChannel(ch))
-        return error;
-    MixChannel *c = &dsmChannels[ch];
-    std::atomic_ref<unsigned>(c->streamWritePos)
-        .store(bytePos >> frameShift(c->sampleType), std::memory_order_release);
+    *position = pos << dsmFrameShift(c->origSampleType);
     return 0;
 }
 

@@ -220,6 +220,13 @@ void dsmChangeSample(MixChannel *chan);
 // Applies the channel volume rule (volume, panning, mutes, master volume).
 void dsmSetChannelVolume(MixChannel *chan);
 
+// ---- Shared by the mixer's units ------------------------------------------
+
+extern int dsmUlawConvert;                // integer mixing stores 16-bit samples as mu-law
+unsigned dsmFrameShift(int type);         // bytes per frame of a sample type, as a shift
+int dsmCheckChannel(unsigned channel);    // 0 or errInvalidChanNumber
+int dsmCheckHandle(unsigned handle);      // 0 or errInvalidSampleHandle
+
 // ---- Mixing and conversion ------------------------------------------------
 
 // Mixes frames output frames into dest in the output format. Returns 0.

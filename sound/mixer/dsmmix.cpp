@@ -30,20 +30,6 @@ static constexpr int64_t MAX_DISTANCE = 0x7FFF0000;  // 32767 frames
 // keeps a negated step and every routine offset inside 32 bits.
 static constexpr int64_t MAX_STEP = 0x7FFF0000;
 
-static unsigned frameBytes(int type)
-{
-    switch (type) {
-    case smp16bitMono:
-    case smp8bitStereo:
-    case smpUlawStereo:
-        return 2;
-    case smp16bitStereo:
-        return 4;
-    default:
-        return 1;
-    }
-}
-
 static int isStereoData(int type)
 {
     return type == smp8bitStereo || type == smp16bitStereo || type == smpUlawStereo;
@@ -354,7 +340,7 @@ int dsmMixChannel(unsigned channel, MixRoutine *routines, unsigned frames, void 
             lastWasZero = 0;
             const int32_t signedStep = static_cast<int32_t>(c->direction == -1 ? -step : step);
             dsmMixSample = static_cast<const char *>(c->sample) +
-                           static_cast<size_t>(pos16 >> 16) * frameBytes(c->sampleType);
+                           static_cast<size_t>(pos16 >> 16) * (1u << dsmFrameShift(c->sampleType));
             dsmMixSrcPos = static_cast<int32_t>(pos16 & 0xFFFF);
             dsmMixStep = signedStep;
             dsmMixDest = dest;
