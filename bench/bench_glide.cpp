@@ -23,6 +23,8 @@ int gThreads = 1;
 // count: what an otherwise idle machine would show, when other work competes
 // for the cores. Wall-clock rates otherwise.
 bool gCpuTime = false;
+const char *gOnly = nullptr;  // --only SUBSTRING: run the matching cases only
+bool selected(const char *name) { return !gOnly || std::strstr(name, gOnly) != nullptr; }
 
 double processCpuSeconds() {
     timespec ts;
@@ -185,6 +187,7 @@ void runAll(int threads) {
                               {"fill_trilinear", Tex::Trilinear, false},
                               {"fill_trilinear_additive", Tex::Trilinear, true}};
     for (const FillCase &c : fills) {
+        if (!selected(c.name)) continue;
         setTexturing(c.tex);
         // About 1.4 texels per pixel: between levels 0 and 1, so trilinear blends.
         const double fps = measure([&](int) {
@@ -199,14 +202,14 @@ void runAll(int threads) {
     grDepthBufferFunction(GR_CMP_LESS);
 
     setTexturing(Tex::Trilinear);
-    report("scene_mesh", threads, measure([](int f) {
+    if (selected("scene_mesh")) report("scene_mesh", threads, measure([](int f) {
                grBufferClear(0, 0, 0xFFFF);
                opaque();
                mesh(static_cast<float>(f) * 0.05f);
                additive();
                fullQuad(128, 256);
            }), "fps");
-    report("scene_two_meshes", threads, measure([](int f) {
+    if (selected("scene_two_meshes")) report("scene_two_meshes", threads, measure([](int f) {
                grBufferClear(0, 0, 0xFFFF);
                opaque();
                mesh(static_cast<float>(f) * 0.05f);
@@ -214,7 +217,7 @@ void runAll(int threads) {
                mesh(static_cast<float>(f) * -0.03f);
                fullQuad(128, 256);
            }), "fps");
-    report("scene_small_triangles", threads, measure([](int f) {
+    if (selected("scene_small_triangles")) report("scene_small_triangles", threads, measure([](int f) {
                grBufferClear(0, 0, 0xFFFF);
                opaque();
                grDepthBufferFunction(GR_CMP_LESS);
@@ -332,9 +335,10 @@ int main(int argc, char **argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quick") == 0) quick = true;       // 2 threads only
         else if (std::strcmp(argv[i], "--cpu") == 0) gCpuTime = true;  // see gCpuTime
+        else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) gOnly = argv[++i];
         else if (std::strcmp(argv[i], "--screenshot") == 0 && i + 1 < argc) return screenshot(argv[i + 1]);
         else {
-            std::fprintf(stderr, "usage: bench_glide [--quick] [--cpu] | --screenshot FILE.png\n");
+            std::fprintf(stderr, "usage: bench_glide [--quick] [--cpu] [--only CASE] | --screenshot FILE.png\n");
             return 2;
         }
     }

@@ -150,15 +150,28 @@ inline int wrapColour(int64_t v16) {
 // 4x4 ordered dither of an 8-bit colour channel to 5 and 6 bits.
 inline constexpr uint8_t kDither4x4[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
 
+// The dithered 5- and 6-bit values of every 8-bit value for each matrix
+// entry d: R5 = (2v - v/16 + v/128 + d) >> 4, G6 = (4v - v/16 + v/64 + d) >> 4.
+struct DitherTables {
+    uint8_t to5[16][256], to6[16][256];
+    constexpr DitherTables() : to5(), to6() {
+        for (int d = 0; d < 16; ++d) {
+            for (int v = 0; v < 256; ++v) {
+                to5[d][v] = static_cast<uint8_t>((2 * v - v / 16 + v / 128 + d) >> 4);
+                to6[d][v] = static_cast<uint8_t>((4 * v - v / 16 + v / 64 + d) >> 4);
+            }
+        }
+    }
+};
+inline constexpr DitherTables kDitherTables{};
+
 inline uint16_t packDither(Rgb c, int x, int y, bool dither) {
     if (!dither) {
         return static_cast<uint16_t>(((c.r >> 3) << 11) | ((c.g >> 2) << 5) | (c.b >> 3));
     }
     const int d = kDither4x4[y & 3][x & 3];
-    const int r5 = (2 * c.r - c.r / 16 + c.r / 128 + d) >> 4;
-    const int g6 = (4 * c.g - c.g / 16 + c.g / 64 + d) >> 4;
-    const int b5 = (2 * c.b - c.b / 16 + c.b / 128 + d) >> 4;
-    return static_cast<uint16_t>((r5 << 11) | (g6 << 5) | b5);
+    return static_cast<uint16_t>((kDitherTables.to5[d][c.r] << 11) | (kDitherTables.to6[d][c.g] << 5) |
+                                 kDitherTables.to5[d][c.b]);
 }
 
 inline Rgb expand565(uint16_t p) {
