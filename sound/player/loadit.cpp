@@ -14,7 +14,8 @@ namespace {
 // Header (192 bytes, little-endian): 0 "IMPM", 4 name (26), 32 order count,
 // 34 instrument count, 36 sample count, 38 pattern count, 40 tracker
 // version, 42 compatible-with version (0x200 and up: new instruments),
-// 44 flags (bit 2 instruments, bit 3 linear slides), 50 speed, 51 tempo,
+// 44 flags (bit 2 instruments, bit 3 linear slides), 48 global volume
+// (0..128), 50 speed, 51 tempo,
 // 64 channel panning (64; 128 and up = channel off).
 // Then the orders, instrument offsets, sample offsets, pattern offsets
 // (4 bytes each).
@@ -99,6 +100,9 @@ void convertCommand(uint8_t c, uint8_t infoIn, uint8_t *command, uint8_t *info)
     if (c == 19) {  // S: sub-command in the high nibble
         *command = itSCommands[infoIn >> 4];
         *info = infoIn & 0x0F;
+    } else if (c == 22) {  // V: IT global volume runs 0..128, the player's 0..64
+        *command = itCommands[c];
+        *info = static_cast<uint8_t>((infoIn > 128 ? 128 : infoIn) / 2);
     } else if (c == 24) {  // X: 0..255 panning onto 0..64
         *command = cmdSetPanning;
         *info = static_cast<uint8_t>((infoIn + 1) / 4);
@@ -593,7 +597,8 @@ int LoadIT(fileHandle file, int addSD, gmpSampleCallback sampleCallback, ModuleR
 
     ldCopyName(m->name, h + 4, 26);
     m->playMode = gmpIT;
-    m->masterVolume = 64;
+    // Global volume 0..128 in the file, 0..64 in the module.
+    m->masterVolume = static_cast<uint8_t>((h[48] > 128 ? 128 : h[48]) / 2);
     m->speed = h[50];
     m->tempo = h[51];
     m->restart = 0;

@@ -209,7 +209,7 @@ std::vector<uint8_t> write(const Module &m)
     put16(out, 40, m.cwt);
     put16(out, 42, m.oldInstruments ? 0x100 : 0x214);
     put16(out, 44, 1 | (m.useInstruments ? 4 : 0) | (m.linearSlides ? 8 : 0));
-    out[48] = 128;
+    out[48] = m.globalVolume;
     out[49] = 48;
     out[50] = m.speed;
     out[51] = m.tempo;

@@ -71,7 +71,7 @@ struct Module {
     bool oldInstruments = false;   // compatible-with version below 0x200
     bool linearSlides = true;
     uint16_t cwt = 0x214;
-    uint8_t speed = 6, tempo = 125;
+    uint8_t speed = 6, tempo = 125, globalVolume = 128;
     std::array<uint8_t, 64> channelPan;  // default: channels 0..3 on, centre
     std::vector<Sample> samples;
     std::vector<Instrument> instruments;

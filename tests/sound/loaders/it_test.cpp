@@ -39,6 +39,8 @@ TEST(LoaderIT, OrdersMarkersDoNotRaiseThePatternCount)
     EXPECT_EQ(l->playMode, gmpIT);
     EXPECT_EQ(l->masterVolume, 64);
     EXPECT_EQ(l->flags, gmpLinearFreq);
+    m.globalVolume = 48;
+    EXPECT_EQ(loadIT(m)->masterVolume, 24) << "the file's 0..128 halved";
     m.orders = {};
     EXPECT_EQ(loadIT(m).error, errInvalidModule);
 }
@@ -365,6 +367,8 @@ TEST(LoaderIT, PackedPatterns)
         {8, 4, 12, 1, -1, -1, 0},     // channel 4: one past the last enabled
         {9, 5, 12, 1, -1, -1, 0},     // channel 5: dropped
         {10, 40, 12, 1, -1, -1, 0},   // above 31: dropped
+        {11, 0, -1, -1, -1, 22, 0x80},// V80: full global volume, 64
+        {12, 0, -1, -1, -1, 22, 0xFF},// beyond 128: full too
     };
     Loaded l = loadIT(m);
     ASSERT_EQ(l.error, 0);
@@ -377,7 +381,9 @@ TEST(LoaderIT, PackedPatterns)
         "  5: 1:9B/FF c9,40\n"
         "  6: 1:--/-- c20,0F\n"
         "  7: 2:FF/01\n"
-        "  8: 4:10/00\n";
+        "  8: 4:10/00\n"
+        "  11: 0:--/-- c27,40\n"
+        "  12: 0:--/-- c27,40\n";
     EXPECT_EQ(dumpPattern(l->patterns[0]), expected);
     EXPECT_EQ(l->patterns[0]->rows, 32u);
     EXPECT_EQ(l->numChans, 5);
