@@ -95,6 +95,26 @@ struct Texel565 {
     return {(r5 << 3) | (r5 >> 2), (g6 << 2) | (g6 >> 4), (b5 << 3) | (b5 >> 2)};
 }
 
+// A 565 texel expanded to 8-bit channels r | g << 16 | b << 32, as the sum
+// of one entry for each byte: the bit replication of each field splits into
+// a part from the low byte and a part from the high byte.
+struct SpreadTables {
+    uint64_t lo[256], hi[256];
+    constexpr SpreadTables() : lo(), hi() {
+        for (uint64_t v = 0; v < 256; ++v) {
+            const uint64_t b5 = v & 31, gLow = v >> 5;  // green bits 0..2
+            lo[v] = (((b5 << 3) | (b5 >> 2)) << 32) | ((gLow << 2) << 16);
+            const uint64_t gHigh = v & 7, r5 = v >> 3;  // green bits 3..5
+            hi[v] = ((r5 << 3) | (r5 >> 2)) | (((gHigh << 5) + (gHigh >> 1)) << 16);
+        }
+    }
+};
+inline constexpr SpreadTables kSpread{};
+
+[[gnu::always_inline]] inline uint64_t spread565(const uint8_t *level, uint32_t index) {
+    return kSpread.lo[level[index * 2]] + kSpread.hi[level[index * 2 + 1]];
+}
+
 // One level of a 565 texture as a unit reads it at a given LOD: what
 // sampleUnit works out per pixel, worked out once per LOD.
 struct LevelView {
@@ -131,26 +151,16 @@ struct LevelView {
     const int fu = u & 255, fv = w & 255;
     const uint32_t ia = static_cast<uint32_t>(addrS(i0)), ib = static_cast<uint32_t>(addrS(i0 + 1));
     const uint32_t ra = static_cast<uint32_t>(addrT(j0)) << v.wl, rb = static_cast<uint32_t>(addrT(j0 + 1)) << v.wl;
-    // Red and blue side by side in 32-bit lanes of one word (each lane stays
-    // below 2^24, so no carries cross), green alone: the same sums as three
-    // separate channels with a third fewer multiplies.
-    uint64_t rb4[4];
-    int g4[4];
-    const uint32_t idx[4] = {ra + ia, ra + ib, rb + ia, rb + ib};
-    for (int k = 0; k < 4; ++k) {
-        uint16_t p;
-        std::memcpy(&p, v.base + idx[k] * 2, 2);
-        const uint32_t r5 = p >> 11, g6 = (p >> 5) & 63, b5 = p & 31;
-        rb4[k] = (uint64_t{(r5 << 3) | (r5 >> 2)} << 32) | ((b5 << 3) | (b5 >> 2));
-        g4[k] = static_cast<int>((g6 << 2) | (g6 >> 4));
-    }
-    const uint32_t gu = 256 - static_cast<uint32_t>(fu), gv = 256 - static_cast<uint32_t>(fv);
-    const uint64_t top = rb4[0] * gu + rb4[1] * static_cast<uint32_t>(fu);
-    const uint64_t bottom = rb4[2] * gu + rb4[3] * static_cast<uint32_t>(fu);
-    const uint64_t rbv = top * gv + bottom * static_cast<uint32_t>(fv);
-    const int gtop = g4[0] * static_cast<int>(gu) + g4[1] * fu, gbottom = g4[2] * static_cast<int>(gu) + g4[3] * fu;
-    return {static_cast<int>((rbv >> 48) & 0xFF), (gtop * static_cast<int>(gv) + gbottom * fv) >> 16,
-            static_cast<int>((rbv >> 16) & 0xFF)};
+    // The three channels in 16-bit lanes of one word: each weighted sum is
+    // below 2^16 (weights sum to 256), so no carries cross lanes.
+    int wt[4];
+    bilinearWeights(fu, fv, wt);
+    const uint64_t sum = spread565(v.base, ra + ia) * static_cast<uint64_t>(wt[0]) +
+                         spread565(v.base, ra + ib) * static_cast<uint64_t>(wt[1]) +
+                         spread565(v.base, rb + ia) * static_cast<uint64_t>(wt[2]) +
+                         spread565(v.base, rb + ib) * static_cast<uint64_t>(wt[3]);
+    return {static_cast<int>((sum >> 8) & 0xFF), static_cast<int>((sum >> 24) & 0xFF),
+            static_cast<int>((sum >> 40) & 0xFF)};
 }
 
 template <CC kCC, TX kTX, BL kBL, bool kDepth>

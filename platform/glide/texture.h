@@ -108,6 +108,16 @@ inline int pixelLod(const TmuState &tmu, bool lodDitherAllowed, int lodBase, int
     return lod < lo ? lo : (lod > hi ? hi : lod);
 }
 
+// Bilinear weights of texels (i, j), (i+1, j), (i, j+1), (i+1, j+1) for
+// 8-bit fractions fu, fv: 8-bit weights that always sum to 256, so that a
+// blend of 8-bit channels stays within 16 bits.
+inline void bilinearWeights(int fu, int fv, int w[4]) {
+    w[3] = (fu * fv) >> 8;
+    w[1] = fu - w[3];
+    w[2] = fv - w[3];
+    w[0] = 256 - fu - fv + w[3];
+}
+
 inline Texel sampleUnit(const TmuState &tmu, const uint8_t *mem, int32_t s8, int32_t t8, int lod) {
     const TexSource &src = tmu.src;
     if (!src.valid) return {0, 0, 0, 255};
@@ -128,11 +138,9 @@ inline Texel sampleUnit(const TmuState &tmu, const uint8_t *mem, int32_t s8, int
     const int ja = addressTexel(j0, hl, tmu.clampT), jb = addressTexel(j0 + 1, hl, tmu.clampT);
     const Texel c00 = fetchTexel(src, mem, L, ia, ja), c10 = fetchTexel(src, mem, L, ib, ja);
     const Texel c01 = fetchTexel(src, mem, L, ia, jb), c11 = fetchTexel(src, mem, L, ib, jb);
-    auto mix = [fu, fv](int a, int b, int c, int d) {
-        const int top = a * (256 - fu) + b * fu;
-        const int bottom = c * (256 - fu) + d * fu;
-        return (top * (256 - fv) + bottom * fv) >> 16;
-    };
+    int w[4];
+    bilinearWeights(fu, fv, w);
+    auto mix = [&w](int a, int b, int c, int d) { return (a * w[0] + b * w[1] + c * w[2] + d * w[3]) >> 8; };
     return {mix(c00.r, c10.r, c01.r, c11.r), mix(c00.g, c10.g, c01.g, c11.g), mix(c00.b, c10.b, c01.b, c11.b),
             mix(c00.a, c10.a, c01.a, c11.a)};
 }
