@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <string>
+#include <thread>
 
 #include "sound/api/midasdll.h"
 #include "sound/mixer/dsmnsnd.h"
@@ -61,6 +62,10 @@ TEST(ThreadApi, BackgroundPlayAlongsideApplicationCalls)
         ASSERT_TRUE(MIDASstopModule(h));
         ASSERT_TRUE(MIDASfreeModule(m));
         rounds++;
+        // Starting a song sets the tempo, which restarts the device's tick
+        // interval: rounds quicker than a tick (20 ms) would hold the music
+        // still. An application does other work between its calls.
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
     ASSERT_TRUE(MIDASstopModule(baseSong));
     ASSERT_TRUE(MIDASstopBackgroundPlay());
