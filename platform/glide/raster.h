@@ -75,6 +75,9 @@ struct State {
     uint32_t stwHint = 0;
     int clipMinX = 0, clipMinY = 0, clipMaxX = 0, clipMaxY = 0;  // max exclusive
     TmuState tmu[kNumTmu];
+    // The fast rasteriser's span loop for this state, chosen once per
+    // queued snapshot by prepareFast (null: choose per triangle).
+    void (*fastSpan)() = nullptr;
 };
 
 // A colour and a depth buffer; the colour buffer holds RGB 565 pixels.
@@ -123,6 +126,7 @@ bool setupTriangle(const State &st, const GrVertex &a, const GrVertex &b, const 
 
 // Rasterisers. Both draw the rows [y0, y1) of the triangle into the surface.
 void rasterReference(const Triangle &t, const uint8_t *const tmuMem[kNumTmu], Surface &s, int y0, int y1);
+void prepareFast(State &st);
 void rasterFast(const Triangle &t, const uint8_t *const tmuMem[kNumTmu], Surface &s, int y0, int y1);
 
 // grBufferClear on rows [y0, y1) of the clip window.
@@ -220,7 +224,12 @@ inline bool depthPasses(int func, int newDepth, int oldDepth) {
 }
 
 // log2 of a positive fixed-point value with `frac` fraction bits, in 1/256.
-int log2Fixed256(int64_t v, int frac);
+extern const int kLog2Mantissa[256];  // 256 * log2(1 + m / 256), rounded
+inline int log2Fixed256(int64_t v, int frac) {
+    const int top = 63 - __builtin_clzll(static_cast<uint64_t>(v));
+    const int m = top >= 8 ? static_cast<int>((v >> (top - 8)) & 255) : static_cast<int>((v << (8 - top)) & 255);
+    return (top - frac) * 256 + kLog2Mantissa[m];
+}
 
 // Combine-unit arithmetic for one channel: the function picks the value to
 // scale (possibly negative) and the addend, the factor f picks the

@@ -32,8 +32,7 @@ bool isLocalOnly(const CombineUnit &u) {
 }
 bool is565(const TexSource &s) { return s.valid && s.format == GR_TEXFMT_RGB_565; }
 
-FastConfig classify(const Triangle &t) {
-    const State &st = *t.state;
+FastConfig classify(const State &st, const TexUse &use) {
     FastConfig c;
     if (st.ccInvert) return c;
     const int fn = st.ccFunction, f = st.ccFactor;
@@ -57,10 +56,10 @@ FastConfig classify(const Triangle &t) {
             c.tx = TX::Unit0;
         } else if (u0.rgb.function == GR_COMBINE_FUNCTION_BLEND && u0.rgb.factor == GR_COMBINE_FACTOR_LOD_FRACTION &&
                    !u0.rgb.invert && isLocalOnly(u1.rgb) && is565(u0.src) && is565(u1.src) &&
-                   t.use.sample[0] && t.use.sample[1] && t.use.stSource[1] == 0) {
+                   use.sample[0] && use.sample[1] && use.stSource[1] == 0) {
             c.tx = TX::Pair;
         } else if (u0.rgb.function == GR_COMBINE_FUNCTION_SCALE_OTHER && u0.rgb.factor == GR_COMBINE_FACTOR_ONE &&
-                   !u0.rgb.invert && isLocalOnly(u1.rgb) && is565(u1.src) && t.use.sample[1]) {
+                   !u0.rgb.invert && isLocalOnly(u1.rgb) && is565(u1.src) && use.sample[1]) {
             c.tx = TX::Unit1;
         } else {
             return c;
@@ -136,6 +135,11 @@ struct LevelView {
     v.wrapS = tmu.clampS == GR_TEXTURECLAMP_WRAP;
     v.wrapT = tmu.clampT == GR_TEXTURECLAMP_WRAP;
     return v;
+}
+
+// What levelView depends on: the level and whether the LOD magnifies.
+[[gnu::always_inline]] inline int viewKey(const TmuState &tmu, int lod) {
+    return (lod >> 8) * 2 + (lod <= tmu.src.largeLod * 256 ? 1 : 0);
 }
 
 // sampleUnit for 565 textures (same arithmetic).
@@ -224,9 +228,10 @@ void spanFast(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, 
                 perspective(sw, tw, w, s8, t8);
             }
             const int lod0 = lodFixed ? fixedLod0 : pixelLod(uA, st.lodDitherAllowed, t.lodBase[unit], w, x, y);
-            if (!lodFixed && lod0 != lastLod0) {
+            // The view depends on the whole level and on magnification only.
+            if (!lodFixed && viewKey(uA, lod0) != lastLod0) {
                 viewA = levelView(uA, mem[unit], lod0);
-                lastLod0 = lod0;
+                lastLod0 = viewKey(uA, lod0);
             }
             if constexpr (kTX != TX::Pair) {
                 tex = sampleLevel(viewA, s8, t8);
@@ -234,9 +239,9 @@ void spanFast(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, 
                 const int lod1 = lodFixed ? fixedLod1
                                  : sameLod ? lod0
                                            : pixelLod(u1, st.lodDitherAllowed, t.lodBase[1], w, x, y);
-                if (!lodFixed && lod1 != lastLod1) {
+                if (!lodFixed && viewKey(u1, lod1) != lastLod1) {
                     view1 = levelView(u1, mem[1], lod1);
-                    lastLod1 = lod1;
+                    lastLod1 = viewKey(u1, lod1);
                 }
                 const Texel565 t1 = sampleLevel(view1, s8, t8);
                 const Texel565 t0 = sampleLevel(viewA, s8, t8);
@@ -313,8 +318,8 @@ SpanFn pickTx(TX tx, BL bl, bool depth) {
     }
 }
 
-SpanFn chooseSpan(const Triangle &t) {
-    const FastConfig c = classify(t);
+SpanFn chooseSpan(const State &st) {
+    const FastConfig c = classify(st, texUse(st));
     if (!c.ok) return spanGeneric;
     switch (c.cc) {
         case CC::Iterated: return pick<CC::Iterated, TX::None>(c.bl, c.depth);
@@ -326,11 +331,13 @@ SpanFn chooseSpan(const Triangle &t) {
 
 }  // namespace
 
+void prepareFast(State &st) { st.fastSpan = reinterpret_cast<void (*)()>(chooseSpan(st)); }
+
 void rasterFast(const Triangle &t, const uint8_t *const tmuMem[kNumTmu], Surface &s, int y0, int y1) {
     y0 = std::max(y0, t.minY);
     y1 = std::min(y1, t.maxY);
     if (y0 >= y1) return;
-    const SpanFn span = chooseSpan(t);
+    const SpanFn span = t.state->fastSpan ? reinterpret_cast<SpanFn>(t.state->fastSpan) : chooseSpan(*t.state);
     for (int y = y0; y < y1; ++y) {
         int xl, xr;
         rowSpan(t, y, xl, xr);

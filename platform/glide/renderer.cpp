@@ -30,6 +30,7 @@ void Renderer::setThreads(int n) {
 
 const State *Renderer::snapshot(const State &st) {
     states_.push_back(st);
+    prepareFast(states_.back());
     return &states_.back();
 }
 
