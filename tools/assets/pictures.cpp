@@ -324,7 +324,8 @@ Image make_spider() {
     blur(glow, 1);
     add_mask(img, glow, Rgb{0.25f, 0.35f, 0.6f});
     add_mask_with(img, web, [&](int x, int y) {
-        const float d = std::hypot(static_cast<float>(x) - cx, static_cast<float>(y) - cy) / 180.0f;
+        const float ex = static_cast<float>(x) - cx, ey = static_cast<float>(y) - cy;
+        const float d = std::sqrt(ex * ex + ey * ey) / 180.0f;
         return mix(Rgb{0.95f, 0.97f, 1.0f}, Rgb{0.45f, 0.55f, 0.75f}, clamp01(d));
     });
     Mask dew_glow = dew;
@@ -360,7 +361,8 @@ Image make_spider() {
     paint(body, Rgb{0.30f, 0.10f, 0.12f});
     // Sheen on the body's upper left.
     add_mask_with(img, body, [&](int x, int y) {
-        const float g = std::exp(-(std::pow(static_cast<float>(x) - (sx - 6), 2.0f) + std::pow(static_cast<float>(y) - (sy + 6), 2.0f)) / 60.0f);
+        const float gx = static_cast<float>(x) - (sx - 6), gy = static_cast<float>(y) - (sy + 6);
+        const float g = std::exp(-(gx * gx + gy * gy) / 60.0f);
         return Rgb{0.7f, 0.5f, 0.6f} * g;
     });
     paint(marks, Rgb{1.0f, 0.75f, 0.15f});
