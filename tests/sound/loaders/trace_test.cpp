@@ -1,12 +1,15 @@
 // Pinned device traces of small MOD, S3M and IT modules played by the player
 // through the recording device: what the loaders build, as the device hears
-// it. Regenerate with Q5_UPDATE_GOLDEN=1 and explain the change in the commit.
+// it, and their integer renders through the mixer, pinned by hash. Regenerate
+// the traces with Q5_UPDATE_GOLDEN=1 and explain the change in the commit.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
+#include "sound/api/mglobals.h"
+#include "sound/mixer/dsm.h"
 #include "sound/player/gmplayer.h"
 #include "support/it_writer.h"
 #include "support/mod_writer.h"
@@ -60,50 +63,39 @@ void checkGolden(const std::string &name, const std::string &text)
     EXPECT_EQ(text, pinned.str()) << "trace of " << name << " changed";
 }
 
-}  // namespace
-
-// Period 428 (octave 2, C) plays at 3546895 / 428 = 8287 Hz; the volume
-// slide A01 raises 32 by one per tick after the first.
-TEST(GoldenLoaderTrace, MOD)
+std::vector<uint8_t> smallMOD()
 {
     modw::Module m;
     m.samples.resize(1);
     m.samples[0].data.assign(64, 10);
+    for (int i = 0; i < 64; i++)
+        m.samples[0].data[i] = static_cast<int8_t>((i % 16 - 8) * 12);
     m.samples[0].volume = 32;
     m.samples[0].loopStart = 8;
     m.samples[0].loopLength = 16;
     m.cell(0, 0, 0) = {428, 1, 0, 0};
     m.cell(0, 0, 1) = {856, 1, 0xC, 0x20};
     m.cell(0, 1, 0) = {0, 0, 0xA, 0x10};
-    std::string t = trace(gmpLoadMODMemory, modw::write(m), 12);
-    EXPECT_NE(t.find("SetRate 0 8287"), std::string::npos);
-    checkGolden("trace_mod.txt", t);
+    return modw::write(m);
 }
 
-// Note C-4 of a sample whose middle-C rate is 8363 Hz plays at 8363 Hz (8362
-// after the integer period), C-5 at twice that; D02 slides the second
-// channel down by 2 a tick.
-TEST(GoldenLoaderTrace, S3M)
+std::vector<uint8_t> smallS3M()
 {
     s3mw::Module m;
     m.instruments.resize(1);
     m.instruments[0].data.assign(100, 0x90);
+    for (int i = 0; i < 100; i++)
+        m.instruments[0].data[i] = static_cast<uint8_t>(128 + (i % 20 - 10) * 10);
     m.instruments[0].loop = true;
     m.instruments[0].loopStart = 10;
     m.instruments[0].loopEnd = 90;
     m.patterns.resize(1);
     m.patterns[0].entries = {{0, 0, 0x40, 1, 40, -1, 0}, {0, 1, 0x50, 1, -1, 4, 0x02},
                              {1, 0, -1, -1, -1, 5, 0x01}};
-    std::string t = trace(gmpLoadS3MMemory, s3mw::write(m), 12);
-    EXPECT_NE(t.find("PlaySound 0 8362"), std::string::npos);
-    EXPECT_NE(t.find("PlaySound 1 16725"), std::string::npos);
-    checkGolden("trace_s3m.txt", t);
+    return s3mw::write(m);
 }
 
-// IT notes 60 and 72 (C-5, C-6) play an octave apart; the instrument's
-// volume envelope falls from 64 to 0 over 8 ticks, 8 a tick. (The player
-// puts C-5 of an 8363 Hz sample at 8542 Hz, pinned in the trace.)
-TEST(GoldenLoaderTrace, IT)
+std::vector<uint8_t> smallIT()
 {
     itw::Module m;
     m.useInstruments = true;
@@ -118,9 +110,149 @@ TEST(GoldenLoaderTrace, IT)
     m.instruments[0].vol = {1, {{64, 0}, {0, 8}}, 0, 0, 0, 0, {}};
     m.patterns.resize(1);
     m.patterns[0].entries = {{0, 0, 60, 1, -1, -1, 0}, {1, 1, 72, 1, 32, -1, 0}};
-    std::string t = trace(gmpLoadITMemory, itw::write(m), 12);
+    return itw::write(m);
+}
+
+}  // namespace
+
+// Period 428 (octave 2, C) plays at 3546895 / 428 = 8287 Hz; the volume
+// slide A01 raises 32 by one per tick after the first.
+TEST(GoldenLoaderTrace, MOD)
+{
+    std::string t = trace(gmpLoadMODMemory, smallMOD(), 12);
+    EXPECT_NE(t.find("SetRate 0 8287"), std::string::npos);
+    checkGolden("trace_mod.txt", t);
+}
+
+// Note C-4 of a sample whose middle-C rate is 8363 Hz plays at 8363 Hz (8362
+// after the integer period), C-5 at twice that; D02 slides the second
+// channel down by 2 a tick.
+TEST(GoldenLoaderTrace, S3M)
+{
+    std::string t = trace(gmpLoadS3MMemory, smallS3M(), 12);
+    EXPECT_NE(t.find("PlaySound 0 8362"), std::string::npos);
+    EXPECT_NE(t.find("PlaySound 1 16725"), std::string::npos);
+    checkGolden("trace_s3m.txt", t);
+}
+
+// IT notes 60 and 72 (C-5, C-6) play an octave apart; the instrument's
+// volume envelope falls from 64 to 0 over 8 ticks, 8 a tick. (The player
+// puts C-5 of an 8363 Hz sample at 8542 Hz, pinned in the trace.)
+TEST(GoldenLoaderTrace, IT)
+{
+    std::string t = trace(gmpLoadITMemory, smallIT(), 12);
     EXPECT_NE(t.find("PlaySound 0 8542"), std::string::npos);
     EXPECT_NE(t.find("PlaySound 1 17084"), std::string::npos);
     EXPECT_NE(t.find("tick 6\nSetVolume 0 56\n"), std::string::npos);
     checkGolden("trace_it.txt", t);
+}
+
+namespace {
+
+unsigned g_updRate;
+int captureUpdRate(unsigned rate)
+{
+    g_updRate = rate;
+    return 0;
+}
+int noDetect(int *r) { *r = 1; return 0; }
+int noInit(unsigned, unsigned) { return 0; }
+int noClose() { return 0; }
+int getMode(unsigned *m) { *m = sdStereo | sd16bit; return 0; }
+int noStart() { return 0; }
+int noPlay(int *c) { *c = 0; return 0; }
+int notPPro() { return 0; }
+
+// The mixer's channel and sample operations behind a device record; the
+// test paces the ticks itself.
+SoundDevice mixerDevice = {
+    0, 0, 0, 0, 0, 1, 1, 10, "Render", nullptr, 0, nullptr,
+    noDetect, noInit, noClose, dsmGetMixRate, getMode, dsmOpenChannels, dsmCloseChannels,
+    dsmClearChannels, dsmMute, dsmPause, dsmSetMasterVolume, dsmGetMasterVolume,
+    dsmSetAmplification, dsmGetAmplification, dsmPlaySound, dsmReleaseSound, dsmStopSound,
+    dsmSetRate, dsmGetRate, dsmSetVolume, dsmGetVolume, dsmSetSample, dsmGetSample,
+    dsmSetPosition, dsmGetPosition, dsmGetDirection, dsmSetPanning, dsmGetPanning,
+    dsmMuteChannel, dsmAddSample, dsmRemoveSample, captureUpdRate, noStart, noPlay,
+    dsmStartStream, dsmStopStream, dsmSetLoopCallback, dsmSetStreamWritePosition,
+    dsmPauseStream,
+};
+
+// 24 ticks at 44100 Hz, 16-bit stereo, integer mixing without output filter;
+// one tick's worth of frames mixed after each tick.
+std::vector<int16_t> render(LoadMemoryFn load, const std::vector<uint8_t> &bytes)
+{
+    const unsigned rate = 44100;
+    std::vector<int16_t> out;
+    int (*savedCpu)(void) = dsmCpuIsPPro;
+    int savedFilter = mOutputFilterMode;
+    dsmCpuIsPPro = notPPro;
+    mOutputFilterMode = 0;
+    EXPECT_EQ(dsmInit(rate, dsmModeStereo | dsmMode16bit | dsmModeInteger), 0);
+    EXPECT_EQ(dsmOpenChannels(4), 0);
+    EXPECT_EQ(gmpInit(&mixerDevice), 0);
+    ModuleRecord *m = nullptr;
+    EXPECT_EQ(load(bytes.data(), bytes.size(), 1, nullptr, &m), 0);
+    int channels[32];
+    for (int i = 0; i < 32; i++)
+        channels[i] = i;
+    PlayState *ps = nullptr;
+    if (m && gmpPlaySong(m, -1, -1, -1, 1, 4, channels, &ps) == 0) {
+        unsigned carry = 0;
+        for (int t = 0; t < 24; t++) {
+            EXPECT_EQ(gmpPlay(), 0);
+            carry += rate * 100;
+            unsigned frames = carry / g_updRate;
+            carry %= g_updRate;
+            size_t at = out.size();
+            out.resize(at + 2 * frames);
+            EXPECT_EQ(dsmMixData(frames, out.data() + at), 0);
+        }
+        gmpStopSong(ps);
+    }
+    EXPECT_EQ(gmpFreeModule(m), 0);
+    dsmCloseChannels();
+    dsmClose();
+    gmpClose();
+    dsmCpuIsPPro = savedCpu;
+    mOutputFilterMode = savedFilter;
+    return out;
+}
+
+uint64_t fnv1a(const std::vector<int16_t> &v)
+{
+    uint64_t h = 1469598103934665603ull;
+    const uint8_t *p = reinterpret_cast<const uint8_t *>(v.data());
+    for (size_t i = 0; i < v.size() * 2; i++)
+        h = (h ^ p[i]) * 1099511628211ull;
+    return h;
+}
+
+int peak(const std::vector<int16_t> &v)
+{
+    int p = 0;
+    for (int16_t x : v)
+        p = std::max(p, std::abs(static_cast<int>(x)));
+    return p;
+}
+
+}  // namespace
+
+// The samples sound (the IT one is compressed) and the renders stay as pinned.
+TEST(GoldenLoaderRender, IntegerRendersOfTheSmallModules)
+{
+    struct {
+        const char *name;
+        LoadMemoryFn load;
+        std::vector<uint8_t> bytes;
+        uint64_t hash;
+    } cases[] = {{"mod", gmpLoadMODMemory, smallMOD(), 0xab5b1d876a581c0eull},
+                 {"s3m", gmpLoadS3MMemory, smallS3M(), 0x96d0e08ee7231214ull},
+                 {"it", gmpLoadITMemory, smallIT(), 0x52e9f3cc36df05c3ull}};
+    for (const auto &c : cases) {
+        std::vector<int16_t> pcm = render(c.load, c.bytes);
+        EXPECT_GT(peak(pcm), 500) << c.name << ": silent";
+        uint64_t h = fnv1a(pcm);
+        EXPECT_EQ(h, c.hash) << c.name << ": integer render hash 0x" << std::hex << h;
+        std::printf("%s: %zu frames, peak %d\n", c.name, pcm.size() / 2, peak(pcm));
+    }
 }
