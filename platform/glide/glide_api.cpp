@@ -471,6 +471,8 @@ void grBufferClear(GrColor_t color, GrAlpha_t, FxU16 depth) {
 void grDrawTriangle(const GrVertex *a, const GrVertex *b, const GrVertex *cv) {
     glide::Context &c = ctx();
     if (!c.open || !a || !b || !cv) return;
+    // A frame that never ends must not queue without bound.
+    if (c.renderer.queued() >= (size_t{1} << 20)) c.flush();
     if (!c.queued) c.queued = c.renderer.snapshot(c.state);
     c.renderer.drawTriangle(c.queued, *a, *b, *cv, c.height);
 }

@@ -36,6 +36,7 @@ public:
     void drawTriangle(const State *st, const GrVertex &a, const GrVertex &b, const GrVertex &c, int screenHeight);
     void clear(const State *st, uint32_t argb, uint16_t depth, int screenHeight);
     bool pending() const { return !cmds_.empty(); }
+    size_t queued() const { return cmds_.size(); }
 
     // Draws everything queued into the surface and empties the queue.
     void flush(Surface &s, const uint8_t *const tmuMem[kNumTmu]);
