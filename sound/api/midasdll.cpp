@@ -544,6 +544,9 @@ int MIDASfreeModule(MIDASmodule module)
 
 int MIDASgetPlayStatus(MIDASmodulePlayHandle playHandle, PlayStatus *status)
 {
+    // The player thread writes the information record at every row and the
+    // refresh below writes it too: read it under the lock, not beside it.
+    PollLock lock;
     PlayInfo *info;
     int error = gmpGetInformation(slotOf(playHandle)->playHandle, &info);
     if (error != errOK)
