@@ -76,10 +76,14 @@ inline int addressTexel(int i, int log2Size, int clampMode) {
     return i < 0 ? 0 : (i >= size ? size - 1 : i);
 }
 
-// Texture coordinates are kept within +-2^30 (24.8), so shifts stay in range.
-inline int32_t clampCoord(double v) {
+// floor(v) kept within +-2^30 (24.8 texels), so later shifts stay in range.
+// Clamping first gives the same result (the limits are integers) and lets
+// the floor be a truncation corrected for negative values.
+inline int32_t floorCoord(double v) {
     constexpr double lim = 1073741824.0;
-    return static_cast<int32_t>(v < -lim ? -lim : (v > lim ? lim : v));
+    v = v < -lim ? -lim : (v > lim ? lim : v);
+    const int32_t i = static_cast<int32_t>(v);
+    return i - (v < static_cast<double>(i) ? 1 : 0);
 }
 
 // Perspective divide: s8, t8 = sow / oow, tow / oow in 24.8 texels. No
@@ -93,8 +97,8 @@ inline void perspective(int64_t sow24, int64_t tow24, int64_t oow32, int32_t &s8
     }
     // sow24 / 2^24 / (oow32 / 2^32) * 2^8 = sow24 / oow32 * 2^16
     const double inv = 65536.0 / static_cast<double>(oow32);
-    s8 = clampCoord(__builtin_floor(static_cast<double>(sow24) * inv));
-    t8 = clampCoord(__builtin_floor(static_cast<double>(tow24) * inv));
+    s8 = floorCoord(static_cast<double>(sow24) * inv);
+    t8 = floorCoord(static_cast<double>(tow24) * inv);
 }
 
 // Per-pixel LOD of a unit: the triangle's log2(rho * w) minus log2(1/w) of
