@@ -137,11 +137,6 @@ struct LevelView {
     return v;
 }
 
-// What levelView depends on: the level and whether the LOD magnifies.
-[[gnu::always_inline]] inline int viewKey(const TmuState &tmu, int lod) {
-    return (lod >> 8) * 2 + (lod <= tmu.src.largeLod * 256 ? 1 : 0);
-}
-
 // sampleUnit for 565 textures (same arithmetic).
 [[gnu::always_inline]] inline Texel565 sampleLevel(const LevelView &v, int32_t s8, int32_t t8) {
     auto addrS = [&](int i) { return v.wrapS ? (i & v.wmask) : (i < 0 ? 0 : (i > v.wmask ? v.wmask : i)); };
@@ -203,7 +198,11 @@ void spanFast(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, 
         }
     }
     const int fixedDepth = std::clamp(wDepth(w) + depthBias, 0, 0xFFFF);  // used when 1/w is constant
-    int lastLod0 = -1, lastLod1 = -1;  // the LODs viewA / view1 were made for
+    int lastLod0 = -1, lastLod1 = -1;  // the view keys viewA / view1 were made for
+    const LodCalc lodA(uA, st.lodDitherAllowed, t.lodBase[unit]), lod1Calc(u1, st.lodDitherAllowed, t.lodBase[1]);
+    const int largeA = uA.src.largeLod * 256, large1 = u1.src.largeLod * 256;
+    const bool blendReverse = u0.lodBlend;
+    auto key = [](int lod, int large) { return (lod >> 8) * 2 + (lod <= large ? 1 : 0); };
     // A 1/w of exactly 1 makes the divide a shift (see perspective()).
     const bool unitW = lodFixed && w == (int64_t{1} << 32);
     for (int x = xl; x < xr; ++x, r += drx, g += dgx, b += dbx, w += dwx, sw += dsx, tw += dtx) {
@@ -227,26 +226,24 @@ void spanFast(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, 
             } else {
                 perspective(sw, tw, w, s8, t8);
             }
-            const int lod0 = lodFixed ? fixedLod0 : pixelLod(uA, st.lodDitherAllowed, t.lodBase[unit], w, x, y);
+            const int lod0 = lodFixed ? fixedLod0 : lodA.at(w, x, y);
             // The view depends on the whole level and on magnification only.
-            if (!lodFixed && viewKey(uA, lod0) != lastLod0) {
+            if (!lodFixed && key(lod0, largeA) != lastLod0) {
                 viewA = levelView(uA, mem[unit], lod0);
-                lastLod0 = viewKey(uA, lod0);
+                lastLod0 = key(lod0, largeA);
             }
             if constexpr (kTX != TX::Pair) {
                 tex = sampleLevel(viewA, s8, t8);
             } else {
-                const int lod1 = lodFixed ? fixedLod1
-                                 : sameLod ? lod0
-                                           : pixelLod(u1, st.lodDitherAllowed, t.lodBase[1], w, x, y);
-                if (!lodFixed && viewKey(u1, lod1) != lastLod1) {
+                const int lod1 = lodFixed ? fixedLod1 : sameLod ? lod0 : lod1Calc.at(w, x, y);
+                if (!lodFixed && key(lod1, large1) != lastLod1) {
                     view1 = levelView(u1, mem[1], lod1);
-                    lastLod1 = viewKey(u1, lod1);
+                    lastLod1 = key(lod1, large1);
                 }
                 const Texel565 t1 = sampleLevel(view1, s8, t8);
                 const Texel565 t0 = sampleLevel(viewA, s8, t8);
                 const int f = lod0 & 255;
-                const int m = ((u0.lodBlend && ((lod0 >> 8) & 1)) ? 255 - f : f) + 1;
+                const int m = ((blendReverse && ((lod0 >> 8) & 1)) ? 255 - f : f) + 1;
                 // Between the two texels, so no clamping is needed.
                 tex = {t0.r + (((t1.r - t0.r) * m) >> 8), t0.g + (((t1.g - t0.g) * m) >> 8),
                        t0.b + (((t1.b - t0.b) * m) >> 8)};

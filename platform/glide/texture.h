@@ -102,14 +102,28 @@ inline void perspective(int64_t sow24, int64_t tow24, int64_t oow32, int32_t &s8
 }
 
 // Per-pixel LOD of a unit: the triangle's log2(rho * w) minus log2(1/w) of
-// the pixel, biased, LOD-dithered when asked, clamped to the texture.
+// the pixel, biased, LOD-dithered when asked, clamped to the texture. The
+// parts that do not change from pixel to pixel are gathered once.
+struct LodCalc {
+    bool fixed;   // mip-mapping off: always the largest level
+    bool dither;  // 4x4 ordered LOD dither
+    int base, lo, hi;
+    LodCalc(const TmuState &tmu, bool lodDitherAllowed, int lodBase)
+        : fixed(tmu.mipmapMode == GR_MIPMAP_DISABLE),
+          dither(tmu.mipmapMode == GR_MIPMAP_NEAREST_DITHER && lodDitherAllowed),
+          base(lodBase + tmu.lodBias256),
+          lo(tmu.src.largeLod * 256),
+          hi(tmu.src.smallLod * 256) {}
+    int at(int64_t oow32, int x, int y) const {
+        if (fixed) return lo;
+        int lod = base - (oow32 > 0 ? log2Fixed256(oow32, kOowFrac) : -64 * 256);
+        if (dither) lod += kDither4x4[y & 3][x & 3] * 16;
+        return lod < lo ? lo : (lod > hi ? hi : lod);
+    }
+};
+
 inline int pixelLod(const TmuState &tmu, bool lodDitherAllowed, int lodBase, int64_t oow32, int x, int y) {
-    const TexSource &src = tmu.src;
-    if (tmu.mipmapMode == GR_MIPMAP_DISABLE) return src.largeLod * 256;
-    int lod = lodBase - (oow32 > 0 ? log2Fixed256(oow32, kOowFrac) : -64 * 256) + tmu.lodBias256;
-    if (tmu.mipmapMode == GR_MIPMAP_NEAREST_DITHER && lodDitherAllowed) lod += kDither4x4[y & 3][x & 3] * 16;
-    const int lo = src.largeLod * 256, hi = src.smallLod * 256;
-    return lod < lo ? lo : (lod > hi ? hi : lod);
+    return LodCalc(tmu, lodDitherAllowed, lodBase).at(oow32, x, y);
 }
 
 // Bilinear weights of texels (i, j), (i+1, j), (i, j+1), (i+1, j+1) for
