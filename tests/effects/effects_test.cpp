@@ -156,6 +156,48 @@ TEST_F(Schedule, Effect1SyncAlreadySetEndsRippleAfterOneFrame)
     EXPECT_EQ(frames[1].clears, 1);
 }
 
+// Vertices of the first grDrawTriangle in the log.
+const std::vector<GrVertex> &first_triangle()
+{
+    static const std::vector<GrVertex> none;
+    for (const rec::Call &c : rec::calls())
+        if (c.name == "grDrawTriangle")
+            return c.verts;
+    return none;
+}
+
+TEST_F(Schedule, Effect1OverlayPictures)
+{
+    ASSERT_EQ(init_effekt1(640, 480), 1);
+    for (float p : {0.0f, 30.0f, -100.0f, -50.0f, -0.5f, 30.5f}) {
+        rec::clear_calls();
+        draw_pics(p);
+        EXPECT_EQ(rec::count("grDrawTriangle"), 0) << "position " << p;
+    }
+    // Between 0 and 30: the full-screen picture, fading in, full, fading out.
+    const std::pair<float, float> shades[] = {{4.0f, 100.0f}, {15.0f, 255.0f}, {26.0f, 100.0f}};
+    for (const auto &[p, shade] : shades) {
+        rec::clear_calls();
+        draw_pics(p);
+        ASSERT_EQ(rec::count("grDrawTriangle"), 2);
+        const std::vector<GrVertex> &v = first_triangle();
+        ASSERT_EQ(v.size(), 3u);
+        EXPECT_EQ(v[0].r, shade) << "position " << p;
+        EXPECT_EQ(v[1].x, 640.0f);
+        EXPECT_EQ(v[0].tmuvtx[0].tow, 255.0f);  // the top edge shows t = 255
+    }
+    // Below -100: the second picture, centred, shrinking as the position grows.
+    rec::clear_calls();
+    draw_pics(-9999.0f);  // m = 2
+    ASSERT_EQ(rec::count("grDrawTriangle"), 2);
+    const std::vector<GrVertex> &v = first_triangle();
+    EXPECT_FLOAT_EQ(v[0].x, 320.0f - 160.0f);
+    EXPECT_FLOAT_EQ(v[0].y, 240.0f - 120.0f);
+    EXPECT_FLOAT_EQ(v[2].x, 320.0f + 160.0f);
+    EXPECT_FLOAT_EQ(v[0].z, 2.0f);
+    close_effekt1();
+}
+
 TEST_F(Schedule, Effect2ScenesAndFade)
 {
     ASSERT_EQ(init_effekt2(640, 480), 1);
