@@ -1,6 +1,8 @@
 // The public API: start-up, options, detection, channels, modules and songs.
 #include "sound/api/midasdll.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 #include "sound/api/errors.h"
@@ -11,6 +13,7 @@
 #include "sound/api/mpoll.h"
 #include "sound/extras/mecho.h"
 #include "sound/extras/midasfx.h"
+#include "sound/extras/midasstr.h"
 #include "sound/player/gmplayer.h"
 
 namespace {
@@ -139,6 +142,9 @@ int MIDASinit(void)
     if ((error = fxInit(midasSD)) != errOK)
         return fail(error);
     midasFxInit = 1;
+    if ((error = strInit(midasSD)) != errOK)
+        return fail(error);
+    midasStrInit = 1;
     return 1;
 }
 
@@ -156,6 +162,11 @@ int MIDASclose(void)
     }
     if (numAutoEffectChannels && !MIDASfreeAutoEffectChannels())
         return 0;
+    if (midasStrInit) {
+        if ((error = strClose()) != errOK)
+            return fail(error);
+        midasStrInit = 0;
+    }
     if (midasFxInit) {
         if ((error = fxClose()) != errOK)
             return fail(error);
@@ -611,5 +622,259 @@ int MIDASsetMusicSyncCallback(MIDASmodulePlayHandle playHandle, MIDASsyncCallbac
 {
     PollLock lock;
     int error = gmpSetSyncCallback(slotOf(playHandle)->playHandle, callback);
+    return error == errOK ? 1 : fail(error);
+}
+
+// ---- Sample effects -------------------------------------------------------
+
+MIDASsample MIDASloadRawSample(const char *fileName, int sampleType, int loopSample)
+{
+    unsigned handle;
+    int error = fxLoadRawSample(fileName, sampleType, loopSample, &handle);
+    return error == errOK ? handle : unsigned(fail(error));
+}
+
+MIDASsample MIDASloadWaveSample(const char *fileName, int loopSample)
+{
+    unsigned handle;
+    int error = fxLoadWaveSample(fileName, loopSample, &handle);
+    return error == errOK ? handle : unsigned(fail(error));
+}
+
+int MIDASfreeSample(MIDASsample sample)
+{
+    int error = fxFreeSample(sample);
+    return error == errOK ? 1 : fail(error);
+}
+
+MIDASsamplePlayHandle MIDASplaySample(MIDASsample sample, unsigned channel, int priority,
+                                      unsigned rate, unsigned volume, int panning)
+{
+    PollLock lock;
+    unsigned handle;
+    int error = fxPlaySample(channel, sample, unsigned(priority), rate, volume, panning, &handle);
+    return error == errOK ? handle + 1 : unsigned(fail(error));
+}
+
+int MIDASstopSample(MIDASsamplePlayHandle sample)
+{
+    PollLock lock;
+    int error = fxStopSample(sample - 1);
+    return error == errOK ? 1 : fail(error);
+}
+
+int MIDASsetSampleRate(MIDASsamplePlayHandle sample, unsigned rate)
+{
+    PollLock lock;
+    int error = fxSetSampleRate(sample - 1, rate);
+    return error == errOK ? 1 : fail(error);
+}
+
+int MIDASsetSampleVolume(MIDASsamplePlayHandle sample, unsigned volume)
+{
+    PollLock lock;
+    int error = fxSetSampleVolume(sample - 1, volume);
+    return error == errOK ? 1 : fail(error);
+}
+
+int MIDASsetSamplePanning(MIDASsamplePlayHandle sample, int panning)
+{
+    PollLock lock;
+    int error = fxSetSamplePanning(sample - 1, panning);
+    return error == errOK ? 1 : fail(error);
+}
+
+int MIDASsetSamplePriority(MIDASsamplePlayHandle sample, int priority)
+{
+    PollLock lock;
+    int error = fxSetSamplePriority(sample - 1, unsigned(priority));
+    return error == errOK ? 1 : fail(error);
+}
+
+int MIDASgetSamplePlayStatus(MIDASsamplePlayHandle sample)
+{
+    PollLock lock;
+    int playing = 0;
+    int error = fxGetSamplePlayStatus(sample - 1, &playing);
+    return error == errOK ? playing : fail(error);
+}
+
+// ---- Streams ----------------------------------------------------------------
+
+namespace {
+
+// Takes a channel, starts the stream on it with start, and gives the channel
+// back when the start fails.
+template <typename Start>
+MIDASstreamHandle startStream(Start start)
+{
+    PollLock lock;
+    unsigned channel = MIDASallocateChannel();
+    if (channel == 0xFFFF)
+        return nullptr;
+    strHandle stream = nullptr;
+    int error = start(channel, &stream);
+    if (error != errOK) {
+        MIDASfreeChannel(channel);
+        fail(error);
+        return nullptr;
+    }
+    return stream;
+}
+
+}  // namespace
+
+MIDASstreamHandle MIDASplayStreamFile(const char *fileName, int sampleType, unsigned sampleRate,
+                                      unsigned bufferLength, int loopStream)
+{
+    return startStream([&](unsigned channel, strHandle *s) {
+        return strPlayStreamFile(channel, fileName, sampleType, sampleRate, bufferLength,
+                                 loopStream, s);
+    });
+}
+
+MIDASstreamHandle MIDASplayStreamWaveFile(const char *fileName, unsigned bufferLength,
+                                          int loopStream)
+{
+    return startStream([&](unsigned channel, strHandle *s) {
+        return strPlayStreamWaveFile(channel, fileName, bufferLength, loopStream, s);
+    });
+}
+
+MIDASstreamHandle MIDASplayStreamPolling(int sampleType, unsigned sampleRate,
+                                         unsigned bufferLength)
+{
+    return startStream([&](unsigned channel, strHandle *s) {
+        return strPlayStreamPolling(channel, sampleType, sampleRate, bufferLength, s);
+    });
+}
+
+int MIDASstopStream(MIDASstreamHandle stream)
+{
+    PollLock lock;
+    unsigned channel = stream->channel;
+    int error = strStopStream(stream);
+    // The channel goes back even when stopping failed.
+    MIDASfreeChannel(channel);
+    return error == errOK ? 1 : fail(error);
+}
+
+unsigned MIDASfeedStreamData(MIDASstreamHandle stream, unsigned char *data, unsigned numBytes,
+                             int feedAll)
+{
+    unsigned used = 0;
+    int error;
+    if (feedAll) {
+        // Waits a poll interval at a time: holding the lock would stop the
+        // very poll that makes room.
+        error = strFeedStreamData(stream, data, numBytes, 1, &used);
+    } else {
+        PollLock lock;
+        error = strFeedStreamData(stream, data, numBytes, 0, &used);
+    }
+    return error == errOK ? used : unsigned(fail(error));
+}
+
+int MIDASsetStreamRate(MIDASstreamHandle stream, unsigned rate)
+{
+    PollLock lock;
+    int error = strSetStreamRate(stream, rate);
+    return error == errOK ? 1 : fail(error);
+}
+
+int MIDASsetStreamVolume(MIDASstreamHandle stream, unsigned volume)
+{
+    PollLock lock;
+    int error = strSetStreamVolume(stream, volume);
+    return error == errOK ? 1 : fail(error);
+}
+
+int MIDASsetStreamPanning(MIDASstreamHandle stream, int panning)
+{
+    PollLock lock;
+    int error = strSetStreamPanning(stream, panning);
+    return error == errOK ? 1 : fail(error);
+}
+
+unsigned MIDASgetStreamBytesBuffered(MIDASstreamHandle stream)
+{
+    PollLock lock;
+    unsigned bytes = 0;
+    int error = strGetStreamBytesBuffered(stream, &bytes);
+    return error == errOK ? bytes : unsigned(fail(error));
+}
+
+int MIDASpauseStream(MIDASstreamHandle stream)
+{
+    PollLock lock;
+    int error = strPauseStream(stream, 1);
+    return error == errOK ? 1 : fail(error);
+}
+
+int MIDASresumeStream(MIDASstreamHandle stream)
+{
+    PollLock lock;
+    int error = strPauseStream(stream, 0);
+    return error == errOK ? 1 : fail(error);
+}
+
+// ---- Echo effects and post-processors ----------------------------------------
+
+// The public records are the internal ones under the names an application
+// sees; their layouts must match word for word.
+static_assert(sizeof(MIDASecho) == sizeof(EchoTap));
+static_assert(offsetof(MIDASecho, filterType) == offsetof(EchoTap, filterType));
+static_assert(sizeof(MIDASechoSet) == sizeof(EchoSet));
+static_assert(offsetof(MIDASechoSet, echoes) == offsetof(EchoSet, echoes));
+static_assert(sizeof(MIDASpostProcessor) == sizeof(PostProcessor));
+static_assert(offsetof(MIDASpostProcessor, intStereo) == offsetof(PostProcessor, intStereo));
+
+MIDASechoHandle MIDASaddEchoEffect(MIDASechoSet *echoSet)
+{
+    PollLock lock;
+    int error;
+    if (numEchoEffects == 0 && (error = mEchoInit()) != errOK) {
+        fail(error);
+        return nullptr;
+    }
+    numEchoEffects++;
+    mEchoEffect *effect = nullptr;
+    if ((error = mEchoAddEffect(reinterpret_cast<EchoSet *>(echoSet), &effect)) != errOK) {
+        fail(error);
+        return nullptr;
+    }
+    // A successful add never hands out 0, which means failure.
+    return effect ? static_cast<MIDASechoHandle>(effect)
+                  : reinterpret_cast<MIDASechoHandle>(uintptr_t(0x1742));
+}
+
+int MIDASremoveEchoEffect(MIDASechoHandle echoHandle)
+{
+    PollLock lock;
+    if (numEchoEffects == 0)
+        return 1;
+    int error = errOK;
+    // The stand-in for an effect that was never built has nothing to unlink.
+    if (echoHandle != reinterpret_cast<MIDASechoHandle>(uintptr_t(0x1742)))
+        error = mEchoRemoveEffect(static_cast<mEchoEffect *>(echoHandle));
+    if (error != errOK)
+        return fail(error);
+    if (--numEchoEffects == 0 && (error = mEchoClose()) != errOK)
+        return fail(error);
+    return 1;
+}
+
+int MIDASaddPostProcessor(MIDASpostProcessor *postProc, unsigned procMode, void *userData)
+{
+    PollLock lock;
+    int error = dsmAddPostProcessor(reinterpret_cast<PostProcessor *>(postProc), int(procMode),
+                                    userData);
+    return error == errOK ? 1 : fail(error);
+}
+
+int MIDASremovePostProcessor(MIDASpostProcessor *postProc)
+{
+    PollLock lock;
+    int error = dsmRemovePostProcessor(reinterpret_cast<PostProcessor *>(postProc));
     return error == errOK ? 1 : fail(error);
 }

@@ -109,6 +109,73 @@ int MIDASgetModuleInfo(MIDASmodule module, ModuleInfo *info);
 int MIDASgetInstrumentInfo(MIDASmodule module, int instNum, InstrumentInfo *info);
 int MIDASsetMusicSyncCallback(MIDASmodulePlayHandle playHandle, MIDASsyncCallback callback);
 
+/* Sound-effect samples. A sample handle is 0 on failure; a play handle is
+ * the sample service's handle plus 1 (0 on failure). Channel 0xFFFF plays on
+ * the automatic effect channels. */
+typedef unsigned MIDASsample;
+typedef unsigned MIDASsamplePlayHandle;
+MIDASsample MIDASloadRawSample(const char *fileName, int sampleType, int loopSample);
+MIDASsample MIDASloadWaveSample(const char *fileName, int loopSample);
+int MIDASfreeSample(MIDASsample sample);
+MIDASsamplePlayHandle MIDASplaySample(MIDASsample sample, unsigned channel, int priority,
+                                      unsigned rate, unsigned volume, int panning);
+int MIDASstopSample(MIDASsamplePlayHandle sample);
+int MIDASsetSampleRate(MIDASsamplePlayHandle sample, unsigned rate);
+int MIDASsetSampleVolume(MIDASsamplePlayHandle sample, unsigned volume);
+int MIDASsetSamplePanning(MIDASsamplePlayHandle sample, int panning);
+int MIDASsetSamplePriority(MIDASsamplePlayHandle sample, int priority);
+int MIDASgetSamplePlayStatus(MIDASsamplePlayHandle sample);
+
+/* Streams: a file, a WAVE file, or data the application feeds. Each takes
+ * a channel of its own from the channel allocator. */
+typedef struct strStream *MIDASstreamHandle;
+MIDASstreamHandle MIDASplayStreamFile(const char *fileName, int sampleType, unsigned sampleRate,
+                                      unsigned bufferLength, int loopStream);
+MIDASstreamHandle MIDASplayStreamWaveFile(const char *fileName, unsigned bufferLength,
+                                          int loopStream);
+MIDASstreamHandle MIDASplayStreamPolling(int sampleType, unsigned sampleRate,
+                                         unsigned bufferLength);
+int MIDASstopStream(MIDASstreamHandle stream);
+/* Bytes taken; with feedAll set waits (without the poll lock) until all fit. */
+unsigned MIDASfeedStreamData(MIDASstreamHandle stream, unsigned char *data, unsigned numBytes,
+                             int feedAll);
+int MIDASsetStreamRate(MIDASstreamHandle stream, unsigned rate);
+int MIDASsetStreamVolume(MIDASstreamHandle stream, unsigned volume);
+int MIDASsetStreamPanning(MIDASstreamHandle stream, int panning);
+unsigned MIDASgetStreamBytesBuffered(MIDASstreamHandle stream);
+int MIDASpauseStream(MIDASstreamHandle stream);
+int MIDASresumeStream(MIDASstreamHandle stream);
+
+/* Echo effects: delays and gains in 16.16 fixed point, delays in ms. */
+typedef struct {
+    unsigned delay;
+    int gain;
+    int reverseChannels;
+    unsigned filterType;  /* 0 none, 1 low-pass, 2 high-pass */
+} MIDASecho;
+typedef struct {
+    int feedback;
+    int gain;
+    unsigned numEchoes;
+    MIDASecho *echoes;
+} MIDASechoSet;
+typedef void *MIDASechoHandle;
+MIDASechoHandle MIDASaddEchoEffect(MIDASechoSet *echoSet);
+int MIDASremoveEchoEffect(MIDASechoHandle echoHandle);
+
+/* Post-processors: called on the whole mixing buffer after the channels are
+ * mixed, one function per buffer format (null: nothing in that format).
+ * The record is linked into the mixer and must stay valid until removed. */
+typedef int (*MIDASpostProcFunc)(void *buffer, unsigned frames, void *userData);
+typedef struct MIDASpostProcessor {
+    struct MIDASpostProcessor *next, *prev;
+    void *userData;
+    MIDASpostProcFunc floatMono, floatStereo, intMono, intStereo;
+} MIDASpostProcessor;
+enum { MIDAS_POST_PROC_FIRST = 0, MIDAS_POST_PROC_LAST = 1 };
+int MIDASaddPostProcessor(MIDASpostProcessor *postProc, unsigned procMode, void *userData);
+int MIDASremovePostProcessor(MIDASpostProcessor *postProc);
+
 #ifdef __cplusplus
 }
 #endif
