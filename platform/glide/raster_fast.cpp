@@ -163,20 +163,14 @@ struct LevelView {
 }
 
 template <CC kCC, TX kTX, BL kBL, bool kDepth>
-void spanFast(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, int y, int xl, int xr) {
+void triFast(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, int y0, int y1) {
     const State &st = *t.state;
-    int64_t r = t.p[P_R].at(xl, y, t.refX, t.refY), g = t.p[P_G].at(xl, y, t.refX, t.refY);
-    int64_t b = t.p[P_B].at(xl, y, t.refX, t.refY);
-    int64_t w = t.p[P_W].at(xl, y, t.refX, t.refY);
     const int tb = kTX == TX::Unit1 ? t.use.stSource[1] : 0;
-    int64_t sw = t.p[P_S0 + 2 * tb].at(xl, y, t.refX, t.refY), tw = t.p[P_T0 + 2 * tb].at(xl, y, t.refX, t.refY);
     const int64_t drx = t.p[P_R].dx, dgx = t.p[P_G].dx, dbx = t.p[P_B].dx, dwx = t.p[P_W].dx;
     const int64_t dsx = t.p[P_S0 + 2 * tb].dx, dtx = t.p[P_T0 + 2 * tb].dx;
     const bool dither = st.dither != GR_DITHER_DISABLE;
     const bool depthWrite = st.depthMask;
     const int depthFunc = st.depthFunc, depthBias = st.depthBias;
-    uint16_t *crow = s.colour + static_cast<size_t>(y) * s.width;
-    uint16_t *drow = s.depth + static_cast<size_t>(y) * s.width;
     // Along a span of constant 1/w the LOD is constant too (unless dithered),
     // and two units set up alike compute the same LOD.
     const bool lodDither = st.lodDitherAllowed && (st.tmu[0].mipmapMode == GR_MIPMAP_NEAREST_DITHER ||
@@ -188,86 +182,104 @@ void spanFast(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, 
                          u0.src.smallLod == u1.src.smallLod;
     const int unit = kTX == TX::Unit1 ? 1 : 0;
     const TmuState &uA = st.tmu[unit];
-    const int fixedLod0 = lodFixed ? pixelLod(uA, st.lodDitherAllowed, t.lodBase[unit], w, xl, y) : 0;
-    const int fixedLod1 = lodFixed ? pixelLod(u1, st.lodDitherAllowed, t.lodBase[1], w, xl, y) : 0;
-    LevelView viewA{}, view1{};
-    if constexpr (kTX != TX::None) {
-        if (lodFixed) {
-            viewA = levelView(uA, mem[unit], fixedLod0);
-            view1 = levelView(u1, mem[1], fixedLod1);
-        }
-    }
-    const int fixedDepth = std::clamp(wDepth(w) + depthBias, 0, 0xFFFF);  // used when 1/w is constant
-    int lastLod0 = -1, lastLod1 = -1;  // the view keys viewA / view1 were made for
     const LodCalc lodA(uA, st.lodDitherAllowed, t.lodBase[unit]), lod1Calc(u1, st.lodDitherAllowed, t.lodBase[1]);
     const int largeA = uA.src.largeLod * 256, large1 = u1.src.largeLod * 256;
     const bool blendReverse = u0.lodBlend;
     auto key = [](int lod, int large) { return (lod >> 8) * 2 + (lod <= large ? 1 : 0); };
-    // A 1/w of exactly 1 makes the divide a shift (see perspective()).
-    const bool unitW = lodFixed && w == (int64_t{1} << 32);
-    for (int x = xl; x < xr; ++x, r += drx, g += dgx, b += dbx, w += dwx, sw += dsx, tw += dtx) {
-        int depth = 0;
-        if constexpr (kDepth) {
-            if (dwx == 0) {
-                depth = fixedDepth;
-            } else {
-                depth = wDepth(w) + depthBias;
-                depth = depth < 0 ? 0 : (depth > 0xFFFF ? 0xFFFF : depth);
-            }
-            if (!depthPasses(depthFunc, depth, drow[x])) continue;
-        }
-        Texel565 tex = {0, 0, 0};
+    LevelView viewA{}, view1{};
+    int lastLod0 = -1, lastLod1 = -1;  // the view keys viewA / view1 were made for
+
+    for (int y = y0; y < y1; ++y) {
+        int xl, xr;
+        rowSpan(t, y, xl, xr);
+        if (xl >= xr) continue;
+        int64_t r = t.p[P_R].at(xl, y, t.refX, t.refY), g = t.p[P_G].at(xl, y, t.refX, t.refY);
+        int64_t b = t.p[P_B].at(xl, y, t.refX, t.refY);
+        int64_t w = t.p[P_W].at(xl, y, t.refX, t.refY);
+        int64_t sw = t.p[P_S0 + 2 * tb].at(xl, y, t.refX, t.refY), tw = t.p[P_T0 + 2 * tb].at(xl, y, t.refX, t.refY);
+        uint16_t *crow = s.colour + static_cast<size_t>(y) * s.width;
+        uint16_t *drow = s.depth + static_cast<size_t>(y) * s.width;
+        const int fixedLod0 = lodFixed ? lodA.at(w, xl, y) : 0;
+        const int fixedLod1 = lodFixed ? lod1Calc.at(w, xl, y) : 0;
         if constexpr (kTX != TX::None) {
-            int32_t s8, t8;
-            if (unitW) {
-                constexpr int64_t lim = int64_t{1} << 30;
-                s8 = static_cast<int32_t>(std::clamp<int64_t>(sw >> 16, -lim, lim));
-                t8 = static_cast<int32_t>(std::clamp<int64_t>(tw >> 16, -lim, lim));
-            } else {
-                perspective(sw, tw, w, s8, t8);
-            }
-            const int lod0 = lodFixed ? fixedLod0 : lodA.at(w, x, y);
-            // The view depends on the whole level and on magnification only.
-            if (!lodFixed && key(lod0, largeA) != lastLod0) {
-                viewA = levelView(uA, mem[unit], lod0);
-                lastLod0 = key(lod0, largeA);
-            }
-            if constexpr (kTX != TX::Pair) {
-                tex = sampleLevel(viewA, s8, t8);
-            } else {
-                const int lod1 = lodFixed ? fixedLod1 : sameLod ? lod0 : lod1Calc.at(w, x, y);
-                if (!lodFixed && key(lod1, large1) != lastLod1) {
-                    view1 = levelView(u1, mem[1], lod1);
-                    lastLod1 = key(lod1, large1);
+            if (lodFixed) {
+                if (key(fixedLod0, largeA) != lastLod0) {
+                    viewA = levelView(uA, mem[unit], fixedLod0);
+                    lastLod0 = key(fixedLod0, largeA);
                 }
-                const Texel565 t1 = sampleLevel(view1, s8, t8);
-                const Texel565 t0 = sampleLevel(viewA, s8, t8);
-                const int f = lod0 & 255;
-                const int m = ((blendReverse && ((lod0 >> 8) & 1)) ? 255 - f : f) + 1;
-                // Between the two texels, so no clamping is needed.
-                tex = {t0.r + (((t1.r - t0.r) * m) >> 8), t0.g + (((t1.g - t0.g) * m) >> 8),
-                       t0.b + (((t1.b - t0.b) * m) >> 8)};
+                if (key(fixedLod1, large1) != lastLod1) {
+                    view1 = levelView(u1, mem[1], fixedLod1);
+                    lastLod1 = key(fixedLod1, large1);
+                }
             }
         }
-        Rgb out;
-        if constexpr (kCC == CC::Iterated) {
-            out = {wrapColour(r), wrapColour(g), wrapColour(b)};
-        } else if constexpr (kCC == CC::Texture) {
-            out = {tex.r, tex.g, tex.b};
-        } else {
-            const int cr = wrapColour(r), cg = wrapColour(g), cb = wrapColour(b);
-            out = {(tex.r * (cr + 1)) >> 8, (tex.g * (cg + 1)) >> 8, (tex.b * (cb + 1)) >> 8};
-            if constexpr (kCC == CC::TextureTimesIteratedPlusIterated) {
-                out = {std::min(255, out.r + cr), std::min(255, out.g + cg), std::min(255, out.b + cb)};
+        const int fixedDepth = std::clamp(wDepth(w) + depthBias, 0, 0xFFFF);  // used when 1/w is constant
+        // A 1/w of exactly 1 makes the divide a shift (see perspective()).
+        const bool unitW = lodFixed && w == (int64_t{1} << 32);
+        for (int x = xl; x < xr; ++x, r += drx, g += dgx, b += dbx, w += dwx, sw += dsx, tw += dtx) {
+            int depth = 0;
+            if constexpr (kDepth) {
+                if (dwx == 0) {
+                    depth = fixedDepth;
+                } else {
+                    depth = wDepth(w) + depthBias;
+                    depth = depth < 0 ? 0 : (depth > 0xFFFF ? 0xFFFF : depth);
+                }
+                if (!depthPasses(depthFunc, depth, drow[x])) continue;
             }
-        }
-        if constexpr (kBL == BL::Add) {
-            const Rgb d = expand565(crow[x]);
-            out = {std::min(255, out.r + d.r), std::min(255, out.g + d.g), std::min(255, out.b + d.b)};
-        }
-        crow[x] = packDither(out, x, y, dither);
-        if constexpr (kDepth) {
-            if (depthWrite) drow[x] = static_cast<uint16_t>(depth);
+            Texel565 tex = {0, 0, 0};
+            if constexpr (kTX != TX::None) {
+                int32_t s8, t8;
+                if (unitW) {
+                    constexpr int64_t lim = int64_t{1} << 30;
+                    s8 = static_cast<int32_t>(std::clamp<int64_t>(sw >> 16, -lim, lim));
+                    t8 = static_cast<int32_t>(std::clamp<int64_t>(tw >> 16, -lim, lim));
+                } else {
+                    perspective(sw, tw, w, s8, t8);
+                }
+                const int lod0 = lodFixed ? fixedLod0 : lodA.at(w, x, y);
+                // The view depends on the whole level and on magnification only.
+                if (!lodFixed && key(lod0, largeA) != lastLod0) {
+                    viewA = levelView(uA, mem[unit], lod0);
+                    lastLod0 = key(lod0, largeA);
+                }
+                if constexpr (kTX != TX::Pair) {
+                    tex = sampleLevel(viewA, s8, t8);
+                } else {
+                    const int lod1 = lodFixed ? fixedLod1 : sameLod ? lod0 : lod1Calc.at(w, x, y);
+                    if (!lodFixed && key(lod1, large1) != lastLod1) {
+                        view1 = levelView(u1, mem[1], lod1);
+                        lastLod1 = key(lod1, large1);
+                    }
+                    const Texel565 t1 = sampleLevel(view1, s8, t8);
+                    const Texel565 t0 = sampleLevel(viewA, s8, t8);
+                    const int f = lod0 & 255;
+                    const int m = ((blendReverse && ((lod0 >> 8) & 1)) ? 255 - f : f) + 1;
+                    // Between the two texels, so no clamping is needed.
+                    tex = {t0.r + (((t1.r - t0.r) * m) >> 8), t0.g + (((t1.g - t0.g) * m) >> 8),
+                           t0.b + (((t1.b - t0.b) * m) >> 8)};
+                }
+            }
+            Rgb out;
+            if constexpr (kCC == CC::Iterated) {
+                out = {wrapColour(r), wrapColour(g), wrapColour(b)};
+            } else if constexpr (kCC == CC::Texture) {
+                out = {tex.r, tex.g, tex.b};
+            } else {
+                const int cr = wrapColour(r), cg = wrapColour(g), cb = wrapColour(b);
+                out = {(tex.r * (cr + 1)) >> 8, (tex.g * (cg + 1)) >> 8, (tex.b * (cb + 1)) >> 8};
+                if constexpr (kCC == CC::TextureTimesIteratedPlusIterated) {
+                    out = {std::min(255, out.r + cr), std::min(255, out.g + cg), std::min(255, out.b + cb)};
+                }
+            }
+            if constexpr (kBL == BL::Add) {
+                const Rgb d = expand565(crow[x]);
+                out = {std::min(255, out.r + d.r), std::min(255, out.g + d.g), std::min(255, out.b + d.b)};
+            }
+            crow[x] = packDither(out, x, y, dither);
+            if constexpr (kDepth) {
+                if (depthWrite) drow[x] = static_cast<uint16_t>(depth);
+            }
         }
     }
 }
@@ -297,13 +309,22 @@ void spanGeneric(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &
     }
 }
 
-using SpanFn = void (*)(const Triangle &, const uint8_t *const *, Surface &, int, int, int);
+void triGeneric(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+        int xl, xr;
+        rowSpan(t, y, xl, xr);
+        if (xl < xr) spanGeneric(t, mem, s, y, xl, xr);
+    }
+}
+
+// Draws rows [y0, y1) of a triangle (already limited to its bounds).
+using SpanFn = void (*)(const Triangle &, const uint8_t *const *, Surface &, int, int);
 
 // Table of the specialised loops: [cc][tx][blend][depth].
 template <CC kCC, TX kTX>
 constexpr SpanFn pick(BL bl, bool depth) {
-    if (bl == BL::Opaque) return depth ? spanFast<kCC, kTX, BL::Opaque, true> : spanFast<kCC, kTX, BL::Opaque, false>;
-    return depth ? spanFast<kCC, kTX, BL::Add, true> : spanFast<kCC, kTX, BL::Add, false>;
+    if (bl == BL::Opaque) return depth ? triFast<kCC, kTX, BL::Opaque, true> : triFast<kCC, kTX, BL::Opaque, false>;
+    return depth ? triFast<kCC, kTX, BL::Add, true> : triFast<kCC, kTX, BL::Add, false>;
 }
 template <CC kCC>
 SpanFn pickTx(TX tx, BL bl, bool depth) {
@@ -317,7 +338,7 @@ SpanFn pickTx(TX tx, BL bl, bool depth) {
 
 SpanFn chooseSpan(const State &st) {
     const FastConfig c = classify(st, texUse(st));
-    if (!c.ok) return spanGeneric;
+    if (!c.ok) return triGeneric;
     switch (c.cc) {
         case CC::Iterated: return pick<CC::Iterated, TX::None>(c.bl, c.depth);
         case CC::Texture: return pickTx<CC::Texture>(c.tx, c.bl, c.depth);
@@ -334,12 +355,8 @@ void rasterFast(const Triangle &t, const uint8_t *const tmuMem[kNumTmu], Surface
     y0 = std::max(y0, t.minY);
     y1 = std::min(y1, t.maxY);
     if (y0 >= y1) return;
-    const SpanFn span = t.state->fastSpan ? reinterpret_cast<SpanFn>(t.state->fastSpan) : chooseSpan(*t.state);
-    for (int y = y0; y < y1; ++y) {
-        int xl, xr;
-        rowSpan(t, y, xl, xr);
-        if (xl < xr) span(t, tmuMem, s, y, xl, xr);
-    }
+    const SpanFn draw = t.state->fastSpan ? reinterpret_cast<SpanFn>(t.state->fastSpan) : chooseSpan(*t.state);
+    draw(t, tmuMem, s, y0, y1);
 }
 
 }  // namespace glide
