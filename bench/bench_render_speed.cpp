@@ -71,6 +71,10 @@ Timing renderOurs(const fs::path &file, unsigned mixing)
 
 constexpr size_t chunkFrames = 4096;
 
+// A peer that does not end its pass (a song ending in a jump back that it
+// follows) stops at this many frames: twice our pass plus ten seconds.
+uint64_t peerLimit = 0;
+
 #ifdef Q5_HAVE_OPENMPT
 Timing renderOpenmpt(const std::vector<char> &data)
 {
@@ -88,6 +92,8 @@ Timing renderOpenmpt(const std::vector<char> &data)
         if (n == 0)
             break;
         frames += n;
+        if (frames >= peerLimit)
+            break;
     }
     openmpt_module_destroy(mod);
     return {double(frames) / rate, cpuSeconds() - t0};
@@ -108,7 +114,7 @@ Timing renderXmp(const std::vector<char> &data)
     std::vector<int16_t> buf(chunkFrames * 2);
     uint64_t frames = 0;
     // loop = 1: the call reports the end once the song has played once.
-    while (xmp_play_buffer(ctx, buf.data(), int(buf.size() * 2), 1) == 0)
+    while (frames < peerLimit && xmp_play_buffer(ctx, buf.data(), int(buf.size() * 2), 1) == 0)
         frames += chunkFrames;
     xmp_end_player(ctx);
     xmp_release_module(ctx);
@@ -140,7 +146,7 @@ Timing renderMikmod(const std::vector<char> &data)
     Player_Start(mod);
     std::vector<SBYTE> buf(chunkFrames * 4);
     uint64_t frames = 0;
-    while (Player_Active()) {
+    while (Player_Active() && frames < peerLimit) {
         VC_WriteBytes(buf.data(), ULONG(buf.size()));
         frames += chunkFrames;
     }
@@ -188,6 +194,8 @@ int main()
         ratios[mode].push_back(x);
         std::printf("render.%s.%s %.1f\n", mode.c_str(), file.filename().c_str(), x);
         std::fflush(stdout);
+        std::fprintf(stderr, "seconds.%s.%s %.1f audio %.3f cpu\n", mode.c_str(),
+                     file.filename().c_str(), t.audio, t.cpu);
     };
     const struct {
         const char *name;
@@ -195,8 +203,13 @@ int main()
     } modes[] = {{"integer", dsmModeInteger}, {"float", dsmModeFloat}, {"interpolate", dsmModeInterp}};
 
     for (const fs::path &f : files) {
-        for (const auto &m : modes)
-            report(m.name, f, renderOurs(f, m.mixing));
+        double ours = 0;
+        for (const auto &m : modes) {
+            Timing t = renderOurs(f, m.mixing);
+            ours = t.audio;
+            report(m.name, f, t);
+        }
+        peerLimit = uint64_t((2 * ours + 10) * rate);
         std::vector<char> data = readAll(f);
 #ifdef Q5_HAVE_OPENMPT
         report("libopenmpt", f, renderOpenmpt(data));
