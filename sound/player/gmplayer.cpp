@@ -684,6 +684,11 @@ static void lookupSample(int instrument)
         ch->sampleIndex = 255;
 }
 
+// Set when the instrument step already looked the channel's note up in the
+// note table on this row: IT tables translate the note, so a second lookup
+// would translate it twice.
+static bool noteLookedUp;
+
 static int setDeviceSample(SampleRecord *smp)
 {
     if (smp->sdHandle == 0)
@@ -724,6 +729,7 @@ static int instrumentGiven(void)
     if (starts) {
         ch->instrument = ch->newInstrument;
         lookupSample(ch->instrument);
+        noteLookedUp = true;
     }
     if (ch->sampleIndex == 255)
         return errOK;
@@ -748,7 +754,8 @@ static int noteStarts(void)
 {
     ChannelState *ch = gmpChan;
     if ((gmpPlayMode == gmpFT2 || gmpPlayMode == gmpIT) && ch->instrument >= 0) {
-        lookupSample(ch->instrument);
+        if (!noteLookedUp)
+            lookupSample(ch->instrument);
         SampleRecord *smp = gmpCurSample();
         if (smp && ch->note != gmpNoteKeyOff && ch->note != gmpNoteCut) {
             ch->sampleOffset = 0;
@@ -780,8 +787,10 @@ static int gmpPlayPattern(void)
         return errOK;
     }
 
-    if (ps->rowPtr == nullptr)
+    if (ps->rowPtr == nullptr) {
         CHECK(findRow(&ps->rowPtr));
+        ps->info->row = static_cast<uint32_t>(ps->row);  // findRow may have moved it
+    }
     for (int c = 0; c < ps->numChannels; c++)
         ps->channels[c].rowFlags &= static_cast<uint8_t>(~(gmpRowNote | gmpRowVolume |
                                                           gmpRowInstrument | gmpRowCommand));
@@ -790,6 +799,7 @@ static int gmpPlayPattern(void)
     for (int c = 0; c < ps->numChannels; c++) {
         gmpChan = &ps->channels[c];
         ChannelState *ch = gmpChan;
+        noteLookedUp = false;
         if (ch->rowFlags & gmpRowInstrument)
             CHECK(instrumentGiven());
         if (ch->rowFlags & gmpRowVolume) {

@@ -743,3 +743,105 @@ TEST(PlayerEnvelope, AutoVibratoSweepsIn)
     s.run(1);
     EXPECT_EQ(s.chan(0).finalPeriod, 4608 + 4);  // depth 1024, position 128
 }
+
+// ---------------------------------------------------------------------------
+// Rules of the other play modes, on hand-built modules.
+
+TEST(PlayerModes, ST3VolumeSlideTickRules)
+{
+    recdev::reset();
+    gmpInit(recdev::device());
+    HandModule h(gmpST3);
+    h.m->speed = 4;
+    h.row({{0, 0x40, 0, 32, cmdVolSlide, 0x02}});  // down 2 on ticks 1..3
+    h.row({{0, 255, 255, -1, cmdVolSlide, 0x3F}});  // fine up 3 on tick 0 only
+    h.row({{0, 255, 255, -1, cmdVolSlide, 0xF2}});  // fine down 2 on tick 0 only
+    h.row({{0, 255, 255, -1, cmdVolSlide, 0x00}});  // last info (F2) again
+    Song s;
+    s.module = h.finish();
+    ASSERT_EQ(s.play(), 0);
+    s.toFirstRow();
+    EXPECT_EQ(s.chan(0).volume, 32);
+    s.run(4);
+    EXPECT_EQ(s.chan(0).volume, 32 - 6 + 3);
+    s.run(4);
+    EXPECT_EQ(s.chan(0).volume, 29 - 2);
+    s.run(4);
+    EXPECT_EQ(s.chan(0).volume, 27 - 2);
+    // ST3.00 fast slides act on tick 0 as well.
+    s.module->flags = gmpST300Slides;
+    ASSERT_EQ(gmpSetPosition(s.ps, 0), 0);
+    s.run(4);
+    EXPECT_EQ(s.chan(0).volume, 32 - 2);  // the row's volume 32, then tick 0 slides
+}
+
+TEST(PlayerModes, ST3IgnoresSpeedZeroAndBreaksPastTheEnd)
+{
+    recdev::reset();
+    gmpInit(recdev::device());
+    HandModule h(gmpST3);
+    h.m->speed = 1;
+    h.row({{0, 255, 255, -1, cmdSetSpeed, 0}});
+    h.row({{0, 255, 255, -1, cmdPatternBreak, 0x99}});
+    h.row({});
+    Song s;
+    s.module = h.finish({0, 1}, 2);
+    ASSERT_EQ(s.play(), 0);
+    s.run(1);
+    EXPECT_EQ(s.ps->speed, 1);
+    EXPECT_EQ(s.ps->songLoopCount, 0);
+    s.run(1);
+    // 99 decimal is beyond the 3-row pattern: the next pattern starts at row 0.
+    EXPECT_EQ(s.ps->position, 1);
+    s.run(1);
+    EXPECT_EQ(s.ps->info->row, 0u);
+    EXPECT_EQ(s.ps->info->position, 1u);
+}
+
+TEST(PlayerModes, PositionJumpBeyondTheEndRestarts)
+{
+    recdev::reset();
+    gmpInit(recdev::device());
+    HandModule h(gmpPT);
+    h.m->speed = 1;
+    h.row({{0, 255, 255, -1, cmdPositionJump, 9}});
+    Song s;
+    s.module = h.finish({0, 0, 0});
+    s.module->restart = 2;
+    ASSERT_EQ(s.play(), 0);
+    s.run(1);
+    EXPECT_EQ(s.ps->position, 2);
+    EXPECT_EQ(s.ps->songLoopCount, 1);
+}
+
+TEST(PlayerModes, ITNoteTablePicksNoteAndSampleAndPans)
+{
+    recdev::reset();
+    gmpInit(recdev::device());
+    HandModule h(gmpIT);
+    h.m->speed = 2;
+    h.row({{0, 0x40, 0, -1, 0, 0}});
+    Song s;
+    s.module = h.finish();
+    InstrumentRecord *inst = s.module->instruments[0];
+    memAlloc(240, reinterpret_cast<void **>(&inst->noteSamples));
+    for (int k = 0; k < 120; k++) {
+        inst->noteSamples[2 * k] = static_cast<uint8_t>(k + 12);  // an octave up
+        inst->noteSamples[2 * k + 1] = 0;
+    }
+    inst->defaultPan = 16;
+    s.module->samples[0]->sdHandle = 7;
+    s.module->samples[0]->panning = -1;
+    ASSERT_EQ(s.play(), 0);
+    auto log = s.run(2);
+    EXPECT_EQ(s.chan(0).note, 0x50);
+    // (1712 * 2^18 >> 5) / 8363 = 1676 (1676.997 truncated); 14317056 / 1676 = 8542
+    EXPECT_EQ(s.chan(0).period, 1676u);
+    EXPECT_EQ(linesWith(log, "PlaySound"), Lines({"PlaySound 0 8542"}));
+    EXPECT_EQ(linesWith(log, "SetSample"), Lines({"SetSample 0 7", "SetSample 0 7"}));
+    // Default panning 16 of 0..64 reaches the device as 2 * 16 - 64, at
+    // once and again with the tick's output.
+    EXPECT_EQ(linesWith(tickLines(log, 1), "SetPanning"),
+              Lines({"SetPanning 0 -32", "SetPanning 0 -32"}));
+    EXPECT_EQ(s.chan(0).fadeOut, 512);
+}
