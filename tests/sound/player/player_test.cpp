@@ -830,7 +830,10 @@ TEST(PlayerModes, ITNoteTablePicksNoteAndSampleAndPans)
         inst->noteSamples[2 * k + 1] = 0;
     }
     inst->defaultPan = 16;
-    s.module->samples[0]->sdHandle = 7;
+    SoundDeviceSample none{};
+    unsigned handle;
+    ASSERT_EQ(recdev::device()->AddSample(&none, 1, &handle), 0);
+    s.module->samples[0]->sdHandle = handle;
     s.module->samples[0]->panning = -1;
     ASSERT_EQ(s.play(), 0);
     auto log = s.run(2);
@@ -838,7 +841,7 @@ TEST(PlayerModes, ITNoteTablePicksNoteAndSampleAndPans)
     // (1712 * 2^18 >> 5) / 8363 = 1676 (1676.997 truncated); 14317056 / 1676 = 8542
     EXPECT_EQ(s.chan(0).period, 1676u);
     EXPECT_EQ(linesWith(log, "PlaySound"), Lines({"PlaySound 0 8542"}));
-    EXPECT_EQ(linesWith(log, "SetSample"), Lines({"SetSample 0 7", "SetSample 0 7"}));
+    EXPECT_EQ(linesWith(log, "SetSample"), Lines({"SetSample 0 1", "SetSample 0 1"}));
     // Default panning 16 of 0..64 reaches the device as 2 * 16 - 64, at
     // once and again with the tick's output.
     EXPECT_EQ(linesWith(tickLines(log, 1), "SetPanning"),
