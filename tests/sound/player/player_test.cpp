@@ -848,3 +848,22 @@ TEST(PlayerModes, ITNoteTablePicksNoteAndSampleAndPans)
               Lines({"SetPanning 0 -32", "SetPanning 0 -32"}));
     EXPECT_EQ(s.chan(0).fadeOut, 512);
 }
+
+// Pattern data that end inside an entry, or a row without its closing 0,
+// fail the tick with 17 instead of reading past the pattern.
+TEST(PlayerSong, TruncatedPatternDataFailsTheTick)
+{
+    Song s;
+    xmw::Module m = simpleModule(1, 2);
+    m.speed = 1;
+    m.pattern(0).set(0, 0, "C-4 01 40 A01");
+    s.start(m);
+    PatternRecord *p = s.module->patterns[0];
+    p->length = 8 + 3;  // flag, note, instrument: volume and command missing
+    EXPECT_EQ(gmpPlay(), errInvalidPatt);
+    p->length = 8 + 6;  // the whole entry, but no row terminator
+    EXPECT_EQ(gmpPlay(), errInvalidPatt);
+    p->length = 8 + 7 + 1;
+    EXPECT_EQ(gmpPlay(), 0);
+    EXPECT_EQ(gmpPlay(), 0);  // row 1, then the wrap
+}
