@@ -17,3 +17,8 @@ int gmpStartPosition(int offset);
 // Puts gmpHandle on a playable order at or after its position; with wrapped
 // it first goes to restartPos, counting a song loop.
 int gmpSettlePosition(bool wrapped);
+// Octave and semitone of a note byte; a semitone nibble of 12..15 carries
+// into the octave, so the semitone is always 0..11.
+void gmpSplitNote(int note, int *octave, int *semitone);
+// Volume, panning and rate of every channel of gmpHandle for this tick.
+int gmpRunEnvelopes(void);
