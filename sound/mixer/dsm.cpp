@@ -615,7 +615,7 @@ int dsmSetPosition(unsigned ch, unsigned bytePos)
             set = 0;
         }
         if (set) {
-            std::atomic_ref<unsigned>(c->playPos).store(newPos, std::memory_order_relaxed);
+            std::atomic_ref<unsigned>(c->playPos).store(newPos, std::memory_order_release);
             c->playPosLow = 0;
             c->direction = direction;
             c->status = dsmChPlaying;
@@ -631,7 +631,7 @@ int dsmGetPosition(unsigned ch, unsigned *position)
     if (int error = dsmCheckChannel(ch))
         return error;
     MixChannel *c = &dsmChannels[ch];
-    const unsigned pos = std::atomic_ref<unsigned>(c->playPos).load(std::memory_order_relaxed);
+    const unsigned pos = std::atomic_ref<unsigned>(c->playPos).load(std::memory_order_acquire);
     *position = pos << dsmFrameShift(c->origSampleType);
     return 0;
 }

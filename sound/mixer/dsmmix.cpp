@@ -375,8 +375,10 @@ int dsmMixChannel(unsigned channel, MixRoutine *routines, unsigned frames, void 
         const int stop = handleEnd(c, &pos16);
         if (pos16 < 0)
             pos16 = 0;  // only a reflection about a loop start at 0 can undershoot
+        // Release: a stream writer that sees this position reuses the bytes
+        // behind it, so our reads of them must be ordered before the store.
         std::atomic_ref<unsigned>(c->playPos)
-            .store(static_cast<unsigned>(pos16 >> 16), std::memory_order_relaxed);
+            .store(static_cast<unsigned>(pos16 >> 16), std::memory_order_release);
         c->playPosLow = static_cast<unsigned>(pos16 & 0xFFFF);
         if (stop)
             break;

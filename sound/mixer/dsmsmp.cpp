@@ -133,7 +133,7 @@ int dsmStartStream(unsigned ch, void *buffer, unsigned bufferBytes, int sampleTy
     c->loop1Type = frames != 0 ? loopUnidir : loopNone;
     c->loop2Start = c->loop2End = 0;
     c->loop2Type = loopNone;
-    std::atomic_ref<unsigned>(c->playPos).store(0, std::memory_order_relaxed);
+    std::atomic_ref<unsigned>(c->playPos).store(0, std::memory_order_release);
     c->playPosLow = 0;
     std::atomic_ref<unsigned>(c->streamWritePos).store(0, std::memory_order_release);
     c->direction = 1;
