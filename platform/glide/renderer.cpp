@@ -44,9 +44,11 @@ void Renderer::addToBands(uint32_t cmd, int y0, int y1, int screenHeight) {
 
 void Renderer::drawTriangle(const State *st, const GrVertex &a, const GrVertex &b, const GrVertex &c,
                             int screenHeight) {
-    Triangle t;
-    if (!setupTriangle(*st, a, b, c, t)) return;
-    tris_.push_back(t);
+    Triangle &t = tris_.emplace_back();  // set up in place: no copy of the planes
+    if (!setupTriangle(*st, a, b, c, t)) {
+        tris_.pop_back();
+        return;
+    }
     cmds_.push_back({false, static_cast<uint32_t>(tris_.size() - 1)});
     addToBands(static_cast<uint32_t>(cmds_.size() - 1), t.minY, t.maxY, screenHeight);
 }
