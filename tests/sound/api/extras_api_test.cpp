@@ -4,6 +4,7 @@
 
 #include <string>
 #include <vector>
+#include <unistd.h>
 
 #include "sound/api/errors.h"
 #include "sound/api/midasdll.h"
@@ -52,7 +53,7 @@ int countFrames(void *, unsigned frames, void *user)
 
 TEST_F(ApiExtras, SamplePlayHandlesAreTheServicesPlusOne)
 {
-    std::string path = std::string(::testing::TempDir()) + "q5_api_sample.raw";
+    std::string path = std::string(::testing::TempDir()) + "q5_api_sample_" + std::to_string(getpid()) + ".raw";
     ASSERT_TRUE(testmod::writeFile(path, std::vector<uint8_t>(4000, 200)));
     MIDASsample s = MIDASloadRawSample(path.c_str(), 1, 1);
     ASSERT_NE(s, 0u);

@@ -24,7 +24,7 @@ uint32_t fakeClock() { return fakeNow; }
 
 std::string tempFile(const std::string &name)
 {
-    return std::string(::testing::TempDir()) + "q5_api_" + name;
+    return std::string(::testing::TempDir()) + "q5_api_" + std::to_string(getpid()) + "_" + name;
 }
 
 // Fresh start-up on the silent device.

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <unistd.h>
 
 #include "sound/api/midasdll.h"
 #include "sound/mixer/dsmnsnd.h"
@@ -20,7 +21,7 @@ void countSync(unsigned, unsigned, unsigned) { syncCalls++; }
 
 TEST(ThreadApi, BackgroundPlayAlongsideApplicationCalls)
 {
-    std::string path = std::string(::testing::TempDir()) + "q5_thread.xm";
+    std::string path = std::string(::testing::TempDir()) + "q5_thread_" + std::to_string(getpid()) + ".xm";
     testmod::XmSpec spec = testmod::songSpec(2, 8);
     spec.speed = 1;  // a row every tick: many sync calls
     ASSERT_TRUE(testmod::writeFile(path, testmod::xmBytes(spec)));

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 #include "sound/api/testmodules.h"
@@ -27,7 +28,10 @@ std::string slurp(const std::string &path)
     return ss.str();
 }
 
-std::string temp(const std::string &name) { return std::string(::testing::TempDir()) + "q5_cli_" + name; }
+std::string temp(const std::string &name)
+{
+    return std::string(::testing::TempDir()) + "q5_cli_" + std::to_string(getpid()) + "_" + name;
+}
 
 ToolRun modtool(const std::string &args)
 {
@@ -138,5 +142,49 @@ TEST(ModtoolCli, BadInputGivesOneLineAndStatusOne)
                 EXPECT_EQ(l[0], prefix + c.message);
             }
         }
+    }
+}
+
+// Playback under a pseudo-terminal (util-linux script): the terminal is raw
+// while playing and as before after q and after SIGTERM.
+TEST(ModtoolCli, PlayRestoresTheTerminal)
+{
+    if (std::system("command -v script >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "no script(1) for a pseudo-terminal";
+    std::string s = song(), pidFile = temp("play.pid"), shFile = temp("play.sh");
+    for (bool byKey : {true, false}) {
+        std::ofstream sh(shFile);
+        sh << "stty -g\n"
+           << "( sleep 0.6; echo \"during $(stty -g < /dev/tty)\"; "
+           << (byKey ? "" : "kill -TERM $(cat " + pidFile + ")") << " ) &\n"
+           << "sh -c 'echo $$ > " << pidFile << "; exec " << MODTOOL_PATH << " play " << s
+           << "'\n"
+           << "echo \"status $?\"\nsleep 0.1\nstty -g\n";
+        sh.close();
+        std::string out = temp("play.out");
+        std::string feed = byKey ? "(sleep 0.9; printf q; sleep 0.3)" : "(sleep 1)";
+        std::string cmd = feed + " | timeout 30 script -qfec \"sh " + shFile + "\" /dev/null > " +
+                          out + " 2>&1";
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+        std::string text = slurp(out);
+        for (char &c : text)
+            if (c == '\r')
+                c = '\n';
+        std::vector<std::string> modes;
+        std::string during, status;
+        for (const std::string &line : lines(text)) {
+            if (line.size() > 20 && line.find_first_not_of("0123456789abcdef:") == std::string::npos)
+                modes.push_back(line);
+            size_t at = line.find("during ");
+            if (at != std::string::npos)
+                during = line.substr(at + 7);
+            if (line.rfind("status ", 0) == 0)
+                status = line.substr(7);
+        }
+        ASSERT_EQ(modes.size(), 2u) << text;
+        EXPECT_EQ(modes[0], modes[1]) << (byKey ? "after q" : "after SIGTERM");
+        EXPECT_FALSE(during.empty()) << text;
+        EXPECT_NE(during, modes[0]) << "raw while playing";
+        EXPECT_EQ(status, byKey ? "0" : "143") << text;
     }
 }

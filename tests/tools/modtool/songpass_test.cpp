@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "songpass.h"
@@ -20,7 +21,7 @@ uint64_t passFrames(unsigned rowReads) { return (3 + 3 * uint64_t(rowReads)) * t
 
 std::string writeSong(const testmod::XmSpec &spec, const char *name)
 {
-    std::string path = std::string(::testing::TempDir()) + "q5_pass_" + name + ".xm";
+    std::string path = std::string(::testing::TempDir()) + "q5_pass_" + std::to_string(getpid()) + "_" + name + ".xm";
     EXPECT_TRUE(testmod::writeFile(path, testmod::xmBytes(spec)));
     return path;
 }
