@@ -311,9 +311,18 @@ void effekt1()
     float overlay_pos = -10.0f;
     float fade = 0.0f;
     zoom_pos = -10000.0f;
-    // Reset with the other run variables so that a second run fades out as
+    // Reset with the other run variables, and the mesh back to its state
+    // after init_effekt1 (positions only), so that a second run draws what
     // the first does.
     WHITE = 0.0f;
+    for (auto &row : uvmap)
+        for (GrVertex &v : row) {
+            const float x = v.x, y = v.y, z = v.z;
+            v = GrVertex{};
+            v.x = x;
+            v.y = y;
+            v.z = z;
+        }
     z_always();  // for the whole effect
     gouraud_off();
 

@@ -58,6 +58,10 @@ void effekt2()
     FlushTmus();
     load_texture_2tmu(&meta_texture_tex);
     load_x_y_texture(256, 1, eat_texture, &eat_texture_x_y);
+    // Fields of the vertices the pass does not write start from zero on
+    // every run, as on the first.
+    for (GrVertex &v : screen.GlVerts)
+        v = GrVertex{};
     meta_surface s;
     if (!meta_surface_start(&s, 0.8f))
         return;

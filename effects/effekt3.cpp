@@ -61,6 +61,10 @@ void effekt3()
     // Both pictures on TMU 1, one after the other.
     load_x_y_texture(256, 1, eat_texture, &eat_texture_x_y);
     load_x_y_texture(256, 1, eat_texture2, &eat_texture_x_y2);
+    // Fields of the vertices the pass does not write start from zero on
+    // every run, as on the first.
+    for (GrVertex &v : screen.GlVerts)
+        v = GrVertex{};
     meta_surface s;
     if (!meta_surface_start(&s, 1.2f))
         return;
