@@ -1,5 +1,6 @@
 // "/dev/dsp" and, where it is missing, its ALSA stand-in.
 #include "platform/audio/dsp.h"
+#include "platform/audio/record_dsp.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -210,6 +211,8 @@ int alsaClose() { return 0; }
 
 int audioDspOpen(const char *path, int flags, int mode)
 {
+    if (recordDspWanted(path))
+        return recordDspOpen();
     int fd = ::open(path, flags, mode);
     if (fd >= 0 || std::strcmp(path, "/dev/dsp") != 0)
         return fd;
@@ -222,14 +225,23 @@ int audioDspOpen(const char *path, int flags, int mode)
 
 bool audioDspIsAlsa(int fd) { return fd == alsaFd; }
 
-int audioDspClose(int fd) { return fd == alsaFd ? alsaClose() : ::close(fd); }
+int audioDspClose(int fd)
+{
+    if (recordDspIs(fd))
+        return recordDspClose(fd);
+    return fd == alsaFd ? alsaClose() : ::close(fd);
+}
 
 int audioDspIoctl(int fd, unsigned long request, void *arg)
 {
+    if (recordDspIs(fd))
+        return recordDspIoctl(fd, request, arg);
     return fd == alsaFd ? alsaIoctl(request, arg) : ::ioctl(fd, request, arg);
 }
 
 ssize_t audioDspWrite(int fd, const void *buffer, size_t bytes)
 {
+    if (recordDspIs(fd))
+        return recordDspWrite(fd, buffer, bytes);
     return fd == alsaFd ? alsaWrite(buffer, bytes) : ::write(fd, buffer, bytes);
 }

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/glide/context.h"
+#include "platform/glide/record.h"
 
 namespace glide {
 
@@ -288,7 +289,10 @@ FxBool grSstWinOpen(FxU32, GrScreenResolution_t res, GrScreenRefresh_t, GrColorF
     glide::buildGammaLut(c);
     c.renderer.setReference(c.referenceRaster);
     c.renderer.setThreads(glide::effectiveThreads(c));
-    const char *backend = glide::env("GLIDE_BACKEND");
+    // Record mode: the recorder's virtual clock paces the swaps, nothing is shown.
+    const bool recording = glide::recordBegin(w, h);
+    if (recording) c.pacing = false;
+    const char *backend = recording ? "headless" : glide::env("GLIDE_BACKEND");
     if (backend && std::strcmp(backend, "headless") != 0 && std::strcmp(backend, "sdl") != 0) {
         std::fprintf(stderr, "glide: GLIDE_BACKEND=%s unknown (headless or sdl), choosing by display\n", backend);
         backend = nullptr;
@@ -312,6 +316,7 @@ void grSstWinClose(void) {
     glide::Context &c = ctx();
     if (!c.open) return;
     c.flush();
+    glide::recordEnd();
     if (c.stats) glide::printStats(c);
     c.display.reset();
     c.open = false;
