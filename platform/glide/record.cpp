@@ -44,7 +44,15 @@ public:
         std::unique_lock<std::mutex> lock(m_);
         if (maxBytes_) spaceCv_.wait(lock, [&] { return queuedBytes_ < maxBytes_ || failed_; });
         if (failed_ || closed_) return;
-        queue_.emplace_back(data, data + bytes);
+        // Blocks written before are used again: a frame is megabytes, and a
+        // fresh allocation costs page faults every frame.
+        std::vector<uint8_t> block;
+        if (!spare_.empty()) {
+            block = std::move(spare_.back());
+            spare_.pop_back();
+        }
+        block.assign(data, data + bytes);
+        queue_.push_back(std::move(block));
         queuedBytes_ += bytes;
         dataCv_.notify_one();
     }
@@ -81,6 +89,7 @@ private:
             const std::string err = writeAll(block);
             std::lock_guard<std::mutex> lock(m_);
             queuedBytes_ -= block.size();
+            if (spare_.size() < 8) spare_.push_back(std::move(block));
             if (!err.empty() && !failed_) {
                 failed_ = true;
                 error_ = err;
@@ -107,6 +116,7 @@ private:
     std::mutex m_;
     std::condition_variable dataCv_, spaceCv_;
     std::deque<std::vector<uint8_t>> queue_;
+    std::vector<std::vector<uint8_t>> spare_;
     size_t queuedBytes_ = 0;
     bool closed_ = false, failed_ = false;
     std::string error_;
