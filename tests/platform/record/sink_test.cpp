@@ -86,25 +86,6 @@ TEST(RecordSink, AFailingOrMissingEncoderIsReportedNotFatal) {
     fs::remove_all(dir);
 }
 
-TEST(RecordSink, EncoderArgumentsDescribeBothRawInputs) {
-    const auto args = glide::ffmpegArguments("ffmpeg", "out.mp4", 1024, 768, "ultrafast");
-    const auto after = [&](const std::string &opt, size_t from = 0) {
-        for (size_t i = from; i + 1 < args.size(); ++i)
-            if (args[i] == opt) return args[i + 1];
-        return std::string();
-    };
-    EXPECT_EQ(after("-video_size"), "1024x768");
-    EXPECT_EQ(after("-framerate"), "60");
-    EXPECT_EQ(after("-pix_fmt"), "bgr0");
-    EXPECT_EQ(after("-ar"), "44100");
-    EXPECT_EQ(after("-ac"), "2");
-    EXPECT_EQ(after("-preset"), "ultrafast");
-    EXPECT_EQ(args.back(), "out.mp4");
-    // Both inputs on the descriptors the sink moves its pipes to.
-    EXPECT_NE(std::find(args.begin(), args.end(), "pipe:3"), args.end());
-    EXPECT_NE(std::find(args.begin(), args.end(), "pipe:4"), args.end());
-}
-
 TEST(RecordProgress, LineShowsShareElapsedRemainingAndSpeed) {
     // 1800 of 3600 frames (30 s of show) in 15 s: half, twice real time,
     // 15 s to go.
