@@ -8,6 +8,7 @@
 // goes through the general per-pixel path of pipeline.h. Both compute the
 // same arithmetic as the reference rasteriser, pixel for pixel.
 #include <algorithm>
+#include <climits>
 
 #include "platform/glide/pipeline.h"
 
@@ -116,10 +117,13 @@ inline constexpr SpreadTables kSpread{};
 
 // One level of a 565 texture as a unit reads it at a given LOD: what
 // sampleUnit works out per pixel, worked out once per LOD.
+// Addressing is branch-free: a wrapping axis masks with size - 1 (the clamp
+// that follows never bites), a clamping axis masks with -1 and clamps.
 struct LevelView {
     const uint8_t *base;
     int L, wl, wmask, hmask;
-    bool bilinear, wrapS, wrapT;
+    int andS, andT;  // wmask / hmask when wrapping, -1 when clamping
+    bool bilinear;
 };
 
 [[gnu::always_inline]] inline LevelView levelView(const TmuState &tmu, const uint8_t *mem, int lod) {
@@ -132,15 +136,15 @@ struct LevelView {
     v.base = mem + src.levelAddr[v.L];
     const bool magnify = lod <= src.largeLod * 256;
     v.bilinear = (magnify ? tmu.magFilter : tmu.minFilter) != GR_TEXTUREFILTER_POINT_SAMPLED;
-    v.wrapS = tmu.clampS == GR_TEXTURECLAMP_WRAP;
-    v.wrapT = tmu.clampT == GR_TEXTURECLAMP_WRAP;
+    v.andS = tmu.clampS == GR_TEXTURECLAMP_WRAP ? v.wmask : -1;
+    v.andT = tmu.clampT == GR_TEXTURECLAMP_WRAP ? v.hmask : -1;
     return v;
 }
 
 // sampleUnit for 565 textures (same arithmetic).
 [[gnu::always_inline]] inline Texel565 sampleLevel(const LevelView &v, int32_t s8, int32_t t8) {
-    auto addrS = [&](int i) { return v.wrapS ? (i & v.wmask) : (i < 0 ? 0 : (i > v.wmask ? v.wmask : i)); };
-    auto addrT = [&](int j) { return v.wrapT ? (j & v.hmask) : (j < 0 ? 0 : (j > v.hmask ? v.hmask : j)); };
+    auto addrS = [&](int i) { return v.andS >= 0 ? (i & v.andS) : std::clamp(i, 0, v.wmask); };
+    auto addrT = [&](int j) { return v.andT >= 0 ? (j & v.andT) : std::clamp(j, 0, v.hmask); };
     if (!v.bilinear) {
         const int i = addrS(s8 >> (8 + v.L)), j = addrT(t8 >> (8 + v.L));
         return texel565(v.base, (static_cast<uint32_t>(j) << v.wl) + static_cast<uint32_t>(i));
@@ -158,6 +162,41 @@ struct LevelView {
                          spread565(v.base, ra + ib) * static_cast<uint64_t>(wt[1]) +
                          spread565(v.base, rb + ia) * static_cast<uint64_t>(wt[2]) +
                          spread565(v.base, rb + ib) * static_cast<uint64_t>(wt[3]);
+    return {static_cast<int>((sum >> 8) & 0xFF), static_cast<int>((sum >> 24) & 0xFF),
+            static_cast<int>((sum >> 40) & 0xFF)};
+}
+
+// The four spread texels of the last bilinear footprint read from one level
+// view. When a level is magnified, neighbouring pixels read the same four
+// texels; the cache makes that one comparison instead of eight loads.
+struct FootprintCache {
+    int i0 = INT32_MIN, j0 = 0;
+    uint64_t c[4] = {};
+};
+
+// sampleLevel for a bilinear view, through a footprint cache that holds
+// texels of this same view only.
+[[gnu::always_inline]] inline Texel565 sampleBilinearCached(const LevelView &v, int32_t s8, int32_t t8,
+                                                            FootprintCache &fc) {
+    const int32_t u = (s8 >> v.L) - 128, w = (t8 >> v.L) - 128;
+    const int i0 = u >> 8, j0 = w >> 8;
+    const int fu = u & 255, fv = w & 255;
+    if (i0 != fc.i0 || j0 != fc.j0) {
+        auto addrS = [&](int i) { return v.andS >= 0 ? (i & v.andS) : std::clamp(i, 0, v.wmask); };
+        auto addrT = [&](int j) { return v.andT >= 0 ? (j & v.andT) : std::clamp(j, 0, v.hmask); };
+        const uint32_t ia = static_cast<uint32_t>(addrS(i0)), ib = static_cast<uint32_t>(addrS(i0 + 1));
+        const uint32_t ra = static_cast<uint32_t>(addrT(j0)) << v.wl, rb = static_cast<uint32_t>(addrT(j0 + 1)) << v.wl;
+        fc.c[0] = spread565(v.base, ra + ia);
+        fc.c[1] = spread565(v.base, ra + ib);
+        fc.c[2] = spread565(v.base, rb + ia);
+        fc.c[3] = spread565(v.base, rb + ib);
+        fc.i0 = i0;
+        fc.j0 = j0;
+    }
+    int wt[4];
+    bilinearWeights(fu, fv, wt);
+    const uint64_t sum = fc.c[0] * static_cast<uint64_t>(wt[0]) + fc.c[1] * static_cast<uint64_t>(wt[1]) +
+                         fc.c[2] * static_cast<uint64_t>(wt[2]) + fc.c[3] * static_cast<uint64_t>(wt[3]);
     return {static_cast<int>((sum >> 8) & 0xFF), static_cast<int>((sum >> 24) & 0xFF),
             static_cast<int>((sum >> 40) & 0xFF)};
 }
@@ -216,70 +255,99 @@ void triFast(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, i
         const int fixedDepth = std::clamp(wDepth(w) + depthBias, 0, 0xFFFF);  // used when 1/w is constant
         // A 1/w of exactly 1 makes the divide a shift (see perspective()).
         const bool unitW = lodFixed && w == (int64_t{1} << 32);
-        for (int x = xl; x < xr; ++x, r += drx, g += dgx, b += dbx, w += dwx, sw += dsx, tw += dtx) {
-            int depth = 0;
-            if constexpr (kDepth) {
-                if (dwx == 0) {
-                    depth = fixedDepth;
-                } else {
-                    depth = wDepth(w) + depthBias;
-                    depth = depth < 0 ? 0 : (depth > 0xFFFF ? 0xFFFF : depth);
-                }
-                if (!depthPasses(depthFunc, depth, drow[x])) continue;
-            }
-            Texel565 tex = {0, 0, 0};
-            if constexpr (kTX != TX::None) {
-                int32_t s8, t8;
-                if (unitW) {
-                    constexpr int64_t lim = int64_t{1} << 30;
-                    s8 = static_cast<int32_t>(std::clamp<int64_t>(sw >> 16, -lim, lim));
-                    t8 = static_cast<int32_t>(std::clamp<int64_t>(tw >> 16, -lim, lim));
-                } else {
-                    perspective(sw, tw, w, s8, t8);
-                }
-                const int lod0 = lodFixed ? fixedLod0 : lodA.at(w, x, y);
-                // The view depends on the whole level and on magnification only.
-                if (!lodFixed && key(lod0, largeA) != lastLod0) {
-                    viewA = levelView(uA, mem[unit], lod0);
-                    lastLod0 = key(lod0, largeA);
-                }
-                if constexpr (kTX != TX::Pair) {
-                    tex = sampleLevel(viewA, s8, t8);
-                } else {
-                    const int lod1 = lodFixed ? fixedLod1 : sameLod ? lod0 : lod1Calc.at(w, x, y);
-                    if (!lodFixed && key(lod1, large1) != lastLod1) {
-                        view1 = levelView(u1, mem[1], lod1);
-                        lastLod1 = key(lod1, large1);
+        // With 1/w constant along the span (kFlat) the depth, the LOD, the
+        // level views and the reciprocal of the divide are the row's; the
+        // coordinates are then the same products perspective() forms.
+        const double rowInv = w > 0 ? 65536.0 / static_cast<double>(w) : 0.0;
+        // Along a flat span both views stay put, so footprints may be cached
+        // (worth it when magnifying, where neighbours share texels).
+        const bool cacheFootprints = lodFixed && viewA.bilinear && view1.bilinear &&
+                                     fixedLod0 <= largeA && fixedLod1 <= large1;
+        FootprintCache cacheA, cache1;
+        auto span = [&]<bool kFlat>() {
+            for (int x = xl; x < xr; ++x, r += drx, g += dgx, b += dbx, w += dwx, sw += dsx, tw += dtx) {
+                int depth = 0;
+                if constexpr (kDepth) {
+                    if (kFlat || dwx == 0) {
+                        depth = fixedDepth;
+                    } else {
+                        depth = wDepth(w) + depthBias;
+                        depth = depth < 0 ? 0 : (depth > 0xFFFF ? 0xFFFF : depth);
                     }
-                    const Texel565 t1 = sampleLevel(view1, s8, t8);
-                    const Texel565 t0 = sampleLevel(viewA, s8, t8);
-                    const int f = lod0 & 255;
-                    const int m = ((blendReverse && ((lod0 >> 8) & 1)) ? 255 - f : f) + 1;
-                    // Between the two texels, so no clamping is needed.
-                    tex = {t0.r + (((t1.r - t0.r) * m) >> 8), t0.g + (((t1.g - t0.g) * m) >> 8),
-                           t0.b + (((t1.b - t0.b) * m) >> 8)};
+                    if (!depthPasses(depthFunc, depth, drow[x])) continue;
+                }
+                Texel565 tex = {0, 0, 0};
+                if constexpr (kTX != TX::None) {
+                    int32_t s8, t8;
+                    if (unitW) {
+                        constexpr int64_t lim = int64_t{1} << 30;
+                        s8 = static_cast<int32_t>(std::clamp<int64_t>(sw >> 16, -lim, lim));
+                        t8 = static_cast<int32_t>(std::clamp<int64_t>(tw >> 16, -lim, lim));
+                    } else if (kFlat) {
+                        if (w <= 0) {
+                            s8 = t8 = 0;
+                        } else {
+                            s8 = floorCoord(static_cast<double>(sw) * rowInv);
+                            t8 = floorCoord(static_cast<double>(tw) * rowInv);
+                        }
+                    } else {
+                        perspective(sw, tw, w, s8, t8);
+                    }
+                    const int lod0 = kFlat ? fixedLod0 : lodFixed ? fixedLod0 : lodA.at(w, x, y);
+                    // The view depends on the whole level and on magnification only.
+                    if (!kFlat && !lodFixed && key(lod0, largeA) != lastLod0) {
+                        viewA = levelView(uA, mem[unit], lod0);
+                        lastLod0 = key(lod0, largeA);
+                    }
+                    if constexpr (kTX != TX::Pair) {
+                        tex = sampleLevel(viewA, s8, t8);
+                    } else {
+                        const int lod1 = kFlat ? fixedLod1 : lodFixed ? fixedLod1 : sameLod ? lod0 : lod1Calc.at(w, x, y);
+                        if (!kFlat && !lodFixed && key(lod1, large1) != lastLod1) {
+                            view1 = levelView(u1, mem[1], lod1);
+                            lastLod1 = key(lod1, large1);
+                        }
+                        Texel565 t1, t0;
+                        if (kFlat && cacheFootprints) {
+                            t1 = sampleBilinearCached(view1, s8, t8, cache1);
+                            t0 = sampleBilinearCached(viewA, s8, t8, cacheA);
+                        } else {
+                            t1 = sampleLevel(view1, s8, t8);
+                            t0 = sampleLevel(viewA, s8, t8);
+                        }
+                        const int f = lod0 & 255;
+                        const int m = ((blendReverse && ((lod0 >> 8) & 1)) ? 255 - f : f) + 1;
+                        // Between the two texels, so no clamping is needed.
+                        tex = {t0.r + (((t1.r - t0.r) * m) >> 8), t0.g + (((t1.g - t0.g) * m) >> 8),
+                               t0.b + (((t1.b - t0.b) * m) >> 8)};
+                    }
+                }
+                Rgb out;
+                if constexpr (kCC == CC::Iterated) {
+                    out = {wrapColour(r), wrapColour(g), wrapColour(b)};
+                } else if constexpr (kCC == CC::Texture) {
+                    out = {tex.r, tex.g, tex.b};
+                } else {
+                    const int cr = wrapColour(r), cg = wrapColour(g), cb = wrapColour(b);
+                    out = {(tex.r * (cr + 1)) >> 8, (tex.g * (cg + 1)) >> 8, (tex.b * (cb + 1)) >> 8};
+                    if constexpr (kCC == CC::TextureTimesIteratedPlusIterated) {
+                        out = {std::min(255, out.r + cr), std::min(255, out.g + cg), std::min(255, out.b + cb)};
+                    }
+                }
+                if constexpr (kBL == BL::Add) {
+                    const Rgb d = expand565(crow[x]);
+                    out = {std::min(255, out.r + d.r), std::min(255, out.g + d.g), std::min(255, out.b + d.b)};
+                }
+                crow[x] = packDither(out, x, y, dither);
+                if constexpr (kDepth) {
+                    if (depthWrite) drow[x] = static_cast<uint16_t>(depth);
                 }
             }
-            Rgb out;
-            if constexpr (kCC == CC::Iterated) {
-                out = {wrapColour(r), wrapColour(g), wrapColour(b)};
-            } else if constexpr (kCC == CC::Texture) {
-                out = {tex.r, tex.g, tex.b};
-            } else {
-                const int cr = wrapColour(r), cg = wrapColour(g), cb = wrapColour(b);
-                out = {(tex.r * (cr + 1)) >> 8, (tex.g * (cg + 1)) >> 8, (tex.b * (cb + 1)) >> 8};
-                if constexpr (kCC == CC::TextureTimesIteratedPlusIterated) {
-                    out = {std::min(255, out.r + cr), std::min(255, out.g + cg), std::min(255, out.b + cb)};
-                }
-            }
-            if constexpr (kBL == BL::Add) {
-                const Rgb d = expand565(crow[x]);
-                out = {std::min(255, out.r + d.r), std::min(255, out.g + d.g), std::min(255, out.b + d.b)};
-            }
-            crow[x] = packDither(out, x, y, dither);
-            if constexpr (kDepth) {
-                if (depthWrite) drow[x] = static_cast<uint16_t>(depth);
-            }
+        };
+        if (lodFixed) {
+            span.template operator()<true>();
+        } else {
+            span.template operator()<false>();
         }
     }
 }

@@ -5,6 +5,7 @@
 // level L texel spans 2^L level-0 texels. LOD values are in 1/256 levels.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "platform/glide/raster.h"
@@ -80,9 +81,12 @@ inline int addressTexel(int i, int log2Size, int clampMode) {
 // Clamping first gives the same result (the limits are integers) and lets
 // the floor be a truncation corrected for negative values.
 inline int32_t floorCoord(double v) {
+    // v is never NaN here (a finite product), so min/max clamp exactly as
+    // the comparisons would, without branches.
     constexpr double lim = 1073741824.0;
-    v = v < -lim ? -lim : (v > lim ? lim : v);
+    v = std::min(std::max(v, -lim), lim);
     const int32_t i = static_cast<int32_t>(v);
+    if (v >= 0.0) return i;  // truncation is the floor: skips a conversion back
     return i - (v < static_cast<double>(i) ? 1 : 0);
 }
 
