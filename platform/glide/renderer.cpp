@@ -61,8 +61,19 @@ void Renderer::clear(const State *st, uint32_t argb, uint16_t depth, int screenH
 
 void Renderer::drawBand(int band) {
     const int y0 = band * kBandRows, y1 = std::min(y0 + kBandRows, surface_->height);
-    for (uint32_t ci : bands_[band]) {
-        const Cmd &cmd = cmds_[ci];
+    const std::vector<uint32_t> &list = bands_[band];
+    for (size_t k = 0; k < list.size(); ++k) {
+        // The set-up records were written by the thread that queued them and
+        // span several cache lines; start loading the next one's edges and
+        // planes while this one draws.
+        if (k + 1 < list.size()) {
+            const Cmd &next = cmds_[list[k + 1]];
+            if (!next.isClear) {
+                const char *p = reinterpret_cast<const char *>(&tris_[next.index]);
+                for (size_t off = 0; off < sizeof(Triangle); off += 64) __builtin_prefetch(p + off);
+            }
+        }
+        const Cmd &cmd = cmds_[list[k]];
         if (cmd.isClear) {
             const Clear &c = clears_[cmd.index];
             clearRows(*c.st, c.argb, c.depth, *surface_, y0, y1);

@@ -81,12 +81,14 @@ inline int addressTexel(int i, int log2Size, int clampMode) {
 // Clamping first gives the same result (the limits are integers) and lets
 // the floor be a truncation corrected for negative values.
 inline int32_t floorCoord(double v) {
-    // v is never NaN here (a finite product), so min/max clamp exactly as
-    // the comparisons would, without branches.
+    // The common case first: in range and non-negative, where truncation is
+    // the floor; the tests become predicted branches instead of a chain of
+    // min, max and a conversion back on the divide's path. v is never NaN
+    // here (a finite product), so min/max clamp exactly as comparisons would.
     constexpr double lim = 1073741824.0;
+    if (v >= 0.0 && v < lim) return static_cast<int32_t>(v);
     v = std::min(std::max(v, -lim), lim);
     const int32_t i = static_cast<int32_t>(v);
-    if (v >= 0.0) return i;  // truncation is the floor: skips a conversion back
     return i - (v < static_cast<double>(i) ? 1 : 0);
 }
 
