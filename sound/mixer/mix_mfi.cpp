@@ -98,20 +98,15 @@ static void mixMFI16Stereo(unsigned count, int k)
 
 // ---- Block routines: partner 1 ----------------------------------------------
 //
-// Four frames per SSE2 iteration (then pairs), with the per-frame routine's
-// operations in the same order: the results are identical.
+// Four frames per SSE2 iteration (then pairs): each frame and its partner
+// come in one read, 8-bit and 16-bit data are turned into floats in the
+// vector registers (the same values as the byte table or the int16-to-float
+// conversion), and the per-frame routine's operations run four frames at a
+// time in the same order: the results are identical.
 
-#if defined(__SSE2__)
-static inline __m128 interp4(__m128 a, __m128 b, __m128i p4)
-{
-    const __m128i f = _mm_and_si128(p4, _mm_set1_epi32(0xFFFF));
-    const __m128 wa = _mm_cvtepi32_ps(_mm_sub_epi32(_mm_set1_epi32(65536), f));
-    const __m128 wb = _mm_cvtepi32_ps(f);
-    return _mm_add_ps(_mm_mul_ps(wa, a), _mm_mul_ps(wb, b));
-}
-#endif
-
-static void mixMFITableMonoBlock(unsigned count, const float *tab)
+// Byte data: tab is the byte table (8-bit, unpacked in registers) when
+// byteData is set, else the mu-law table (looked up).
+static inline void mixMFITableMonoBlock(unsigned count, const float *tab, bool byteData)
 {
     const uint8_t *smp = static_cast<const uint8_t *>(dsmMixSample);
     float *dest = static_cast<float *>(dsmMixDest);
@@ -121,17 +116,24 @@ static void mixMFITableMonoBlock(unsigned count, const float *tab)
     unsigned n = 0;
 #if defined(__SSE2__)
     const __m128 g = _mm_set1_ps(gl);
-    for (; n + 4 <= count; n += 4, dest += 4, pos += 4 * step) {
-        const uint32_t p1 = pos + step, p2 = pos + 2 * step, p3 = pos + 3 * step;
-        const uint8_t *f0 = smp + frameIndex(pos);
-        const uint8_t *f1 = smp + frameIndex(p1);
-        const uint8_t *f2 = smp + frameIndex(p2);
-        const uint8_t *f3 = smp + frameIndex(p3);
-        const __m128 a = _mm_setr_ps(tab[f0[0]], tab[f1[0]], tab[f2[0]], tab[f3[0]]);
-        const __m128 b = _mm_setr_ps(tab[f0[1]], tab[f1[1]], tab[f2[1]], tab[f3[1]]);
-        const __m128i p4 = _mm_setr_epi32(static_cast<int>(pos), static_cast<int>(p1),
-                                          static_cast<int>(p2), static_cast<int>(p3));
-        const __m128 v = interp4(a, b, p4);
+    const __m128i step4 = _mm_set1_epi32(static_cast<int>(4 * step));
+    __m128i p4 = positions4(pos, step);
+    for (; n + 4 <= count; n += 4, dest += 4, pos += 4 * step, p4 = _mm_add_epi32(p4, step4)) {
+        const uint32_t w0 = pairU8(smp + frameIndex(pos));
+        const uint32_t w1 = pairU8(smp + frameIndex(pos + step));
+        const uint32_t w2 = pairU8(smp + frameIndex(pos + 2 * step));
+        const uint32_t w3 = pairU8(smp + frameIndex(pos + 3 * step));
+        __m128 a, b, wa, wb;
+        if (byteData) {
+            unpackU8Pairs(_mm_setr_epi32(static_cast<int>(w0), static_cast<int>(w1),
+                                         static_cast<int>(w2), static_cast<int>(w3)),
+                          &a, &b);
+        } else {
+            a = _mm_setr_ps(tab[w0 & 0xFF], tab[w1 & 0xFF], tab[w2 & 0xFF], tab[w3 & 0xFF]);
+            b = _mm_setr_ps(tab[w0 >> 8], tab[w1 >> 8], tab[w2 >> 8], tab[w3 >> 8]);
+        }
+        weights4(p4, &wa, &wb);
+        const __m128 v = interpW4(wa, wb, a, b);
         _mm_storeu_ps(dest, _mm_add_ps(_mm_loadu_ps(dest), _mm_mul_ps(g, v)));
     }
 #endif
@@ -150,12 +152,12 @@ static void mixMFITableMonoBlock(unsigned count, const float *tab)
 
 static void mixMFI8MonoBlock(unsigned count, int)
 {
-    mixMFITableMonoBlock(count, dsmByteFloatTable);
+    mixMFITableMonoBlock(count, dsmByteFloatTable, true);
 }
 
 static void mixMFIUlawMonoBlock(unsigned count, int)
 {
-    mixMFITableMonoBlock(count, dsmUlawFloatTable);
+    mixMFITableMonoBlock(count, dsmUlawFloatTable, false);
 }
 
 static void mixMFI16MonoBlock(unsigned count, int)
@@ -168,17 +170,17 @@ static void mixMFI16MonoBlock(unsigned count, int)
     unsigned n = 0;
 #if defined(__SSE2__)
     const __m128 g = _mm_set1_ps(gl);
-    for (; n + 4 <= count; n += 4, dest += 4, pos += 4 * step) {
-        const uint32_t p1 = pos + step, p2 = pos + 2 * step, p3 = pos + 3 * step;
-        const int16_t *f0 = smp + frameIndex(pos);
-        const int16_t *f1 = smp + frameIndex(p1);
-        const int16_t *f2 = smp + frameIndex(p2);
-        const int16_t *f3 = smp + frameIndex(p3);
-        const __m128 a = _mm_cvtepi32_ps(_mm_setr_epi32(f0[0], f1[0], f2[0], f3[0]));
-        const __m128 b = _mm_cvtepi32_ps(_mm_setr_epi32(f0[1], f1[1], f2[1], f3[1]));
-        const __m128i p4 = _mm_setr_epi32(static_cast<int>(pos), static_cast<int>(p1),
-                                          static_cast<int>(p2), static_cast<int>(p3));
-        const __m128 v = interp4(a, b, p4);
+    const __m128i step4 = _mm_set1_epi32(static_cast<int>(4 * step));
+    __m128i p4 = positions4(pos, step);
+    for (; n + 4 <= count; n += 4, dest += 4, pos += 4 * step, p4 = _mm_add_epi32(p4, step4)) {
+        const __m128i w = _mm_setr_epi32(static_cast<int>(pairS16(smp + frameIndex(pos))),
+                                         static_cast<int>(pairS16(smp + frameIndex(pos + step))),
+                                         static_cast<int>(pairS16(smp + frameIndex(pos + 2 * step))),
+                                         static_cast<int>(pairS16(smp + frameIndex(pos + 3 * step))));
+        __m128 a, b, wa, wb;
+        unpackS16Pairs(w, &a, &b);
+        weights4(p4, &wa, &wb);
+        const __m128 v = interpW4(wa, wb, a, b);
         _mm_storeu_ps(dest, _mm_add_ps(_mm_loadu_ps(dest), _mm_mul_ps(g, v)));
     }
 #endif

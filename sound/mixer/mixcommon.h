@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "sound/mixer/dsm.h"
 
@@ -73,3 +74,60 @@ static inline void addInt4(int32_t *dest, int32_t a, int32_t b, int32_t c, int32
 #endif
 }
 
+
+// A frame and its partner in one read, for the block routines (partner 1):
+// two unsigned bytes as (partner << 8) | frame, two 16-bit samples as
+// (partner << 16) | frame (little-endian).
+static inline uint32_t pairU8(const uint8_t *p)
+{
+    uint16_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+static inline uint32_t pairS16(const int16_t *p)
+{
+    uint32_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+#if defined(__SSE2__)
+// Four frames' fractions as interpolation weights: wb = f, wa = 65536 - f.
+// Both are whole numbers below 2^17, so the float subtraction is exact and
+// equals the conversion of the integer difference.
+static inline void weights4(__m128i p4, __m128 *wa, __m128 *wb)
+{
+    *wb = _mm_cvtepi32_ps(_mm_and_si128(p4, _mm_set1_epi32(0xFFFF)));
+    *wa = _mm_sub_ps(_mm_set1_ps(65536.0f), *wb);
+}
+
+// (65536 - f) a + f b for four frames, in the order of interp16.
+static inline __m128 interpW4(__m128 wa, __m128 wb, __m128 a, __m128 b)
+{
+    return _mm_add_ps(_mm_mul_ps(wa, a), _mm_mul_ps(wb, b));
+}
+
+// Four words of pairU8 as the byte-to-float table values n x 256 - 32768
+// (exact in float), frame values in *a, partners in *b.
+static inline void unpackU8Pairs(__m128i w, __m128 *a, __m128 *b)
+{
+    const __m128i bias = _mm_set1_epi32(32768);
+    *a = _mm_cvtepi32_ps(_mm_sub_epi32(_mm_slli_epi32(_mm_and_si128(w, _mm_set1_epi32(0xFF)), 8), bias));
+    *b = _mm_cvtepi32_ps(_mm_sub_epi32(_mm_and_si128(w, _mm_set1_epi32(0xFF00)), bias));
+}
+
+// Four words of pairS16 as floats, frame values in *a, partners in *b.
+static inline void unpackS16Pairs(__m128i w, __m128 *a, __m128 *b)
+{
+    *a = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_slli_epi32(w, 16), 16));
+    *b = _mm_cvtepi32_ps(_mm_srai_epi32(w, 16));
+}
+
+// The 16.16 positions pos, pos + step, pos + 2 step, pos + 3 step.
+static inline __m128i positions4(uint32_t pos, uint32_t step)
+{
+    return _mm_setr_epi32(static_cast<int>(pos), static_cast<int>(pos + step),
+                          static_cast<int>(pos + 2 * step), static_cast<int>(pos + 3 * step));
+}
+#endif
