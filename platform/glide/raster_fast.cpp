@@ -256,8 +256,9 @@ void triFast(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, i
         // A 1/w of exactly 1 makes the divide a shift (see perspective()).
         const bool unitW = lodFixed && w == (int64_t{1} << 32);
         // With 1/w constant along the span (kFlat) the depth, the LOD, the
-        // level views and the reciprocal of the divide are the row's; the
-        // coordinates are then the same products perspective() forms.
+        // level views and the reciprocal of the divide are the row's. The
+        // coordinates are the same products perspective() forms, from the
+        // same reciprocal 65536 / (1/w).
         const double rowInv = w > 0 ? 65536.0 / static_cast<double>(w) : 0.0;
         // Along a flat span both views stay put, so footprints may be cached
         // (worth it when magnifying, where neighbours share texels).
@@ -265,7 +266,16 @@ void triFast(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, i
                                      fixedLod0 <= largeA && fixedLod1 <= large1;
         FootprintCache cacheA, cache1;
         auto span = [&]<bool kFlat>() {
+            // Where 1/w varies, the reciprocal is formed one pixel ahead, so
+            // that the divide overlaps the previous pixel's texturing.
+            double invNext = rowInv;
             for (int x = xl; x < xr; ++x, r += drx, g += dgx, b += dbx, w += dwx, sw += dsx, tw += dtx) {
+                double inv = rowInv;
+                if constexpr (!kFlat && kTX != TX::None) {
+                    inv = invNext;
+                    const int64_t wNext = w + dwx;
+                    invNext = wNext > 0 ? 65536.0 / static_cast<double>(wNext) : 0.0;
+                }
                 int depth = 0;
                 if constexpr (kDepth) {
                     if (kFlat || dwx == 0) {
@@ -283,15 +293,11 @@ void triFast(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, i
                         constexpr int64_t lim = int64_t{1} << 30;
                         s8 = static_cast<int32_t>(std::clamp<int64_t>(sw >> 16, -lim, lim));
                         t8 = static_cast<int32_t>(std::clamp<int64_t>(tw >> 16, -lim, lim));
-                    } else if (kFlat) {
-                        if (w <= 0) {
-                            s8 = t8 = 0;
-                        } else {
-                            s8 = floorCoord(static_cast<double>(sw) * rowInv);
-                            t8 = floorCoord(static_cast<double>(tw) * rowInv);
-                        }
+                    } else if (w <= 0) {
+                        s8 = t8 = 0;  // as perspective(): nothing behind the eye
                     } else {
-                        perspective(sw, tw, w, s8, t8);
+                        s8 = floorCoord(static_cast<double>(sw) * inv);
+                        t8 = floorCoord(static_cast<double>(tw) * inv);
                     }
                     const int lod0 = kFlat ? fixedLod0 : lodFixed ? fixedLod0 : lodA.at(w, x, y);
                     // The view depends on the whole level and on magnification only.
