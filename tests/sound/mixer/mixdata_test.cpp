@@ -1,6 +1,9 @@
 // Buffer mixing: loops, events, interpolation ends, conversion, filters.
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
+#include <random>
 
 #include "mixer_support.h"
 
@@ -254,6 +257,33 @@ TEST_F(MixerOutput, ConversionClampsAtBothEnds)
     EXPECT_EQ(out8[0], 255);
     EXPECT_EQ(out8[1], 0);
     EXPECT_EQ(out8[3], 127);  // -255 >> 8 = -1
+}
+
+// Float to 16-bit conversion, eight values at a time plus a remainder,
+// against clamping and rounding one value at a time: ties (to even), the
+// clamp edges, infinities, NaN (0, as the scalar conversion gives) and random
+// values of every size, for every count up to 40.
+TEST_F(MixerOutput, FloatConversionEqualsClampAndRoundForEveryCount)
+{
+    start(44100, 0x32, 4);
+    std::mt19937 rng(777);
+    std::vector<float> in = {0.5f,      1.5f,      2.5f,       -0.5f,     -1.5f,     -2.5f,
+                             32766.5f,  32767.5f,  -32767.5f,  -32768.5f, 32768.0f,  -32769.0f,
+                             INFINITY,  -INFINITY, std::nanf(""), -0.0f,  1e30f,     -1e30f};
+    std::uniform_real_distribution<float> small(-40.0f, 40.0f), big(-70000.0f, 70000.0f);
+    while (in.size() < 40)
+        in.push_back(in.size() % 2 ? small(rng) : big(rng));
+    for (unsigned count = 0; count <= in.size(); count++) {
+        std::shuffle(in.begin(), in.end(), rng);
+        std::memcpy(dsmMixBuffer, in.data(), in.size() * sizeof(float));
+        std::vector<int16_t> out(in.size() + 1, 0x5A5A);
+        dsmConvertFloat16(count, out.data());
+        for (unsigned i = 0; i < count; i++) {
+            const float v = std::clamp(in[i], -32768.0f, 32767.0f);
+            EXPECT_EQ(out[i], static_cast<int16_t>(std::lrint(v))) << "value " << in[i];
+        }
+        EXPECT_EQ(out[count], 0x5A5A) << "count " << count;
+    }
 }
 
 TEST_F(MixerOutput, MonoEightBitOutputOfAFullScaleSample)
