@@ -7,7 +7,8 @@
 //
 // Further settings from the environment:
 //   Q5_FFMPEG            the encoder program (default "ffmpeg", found on PATH)
-//   Q5_RECORD_PRESET     the H.264 speed preset (default "veryfast")
+//   Q5_RECORD_PRESET     the H.264 speed preset (default "veryfast" up to
+//                        640x480, "ultrafast" above)
 //   Q5_RECORD_FRAMES     the show's expected length in frames, for the
 //                        percentage and the remaining time of the progress line
 //
