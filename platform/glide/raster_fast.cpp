@@ -110,6 +110,7 @@ struct SpreadTables {
     }
 };
 inline constexpr SpreadTables kSpread{};
+inline constexpr uint64_t kLaneMask = 0x000000FF00FF00FFull;  // the 8-bit channels of r | g << 16 | b << 32
 
 [[gnu::always_inline]] inline uint64_t spread565(const uint8_t *level, uint32_t index) {
     return kSpread.lo[level[index * 2]] + kSpread.hi[level[index * 2 + 1]];
@@ -166,6 +167,28 @@ struct LevelView {
             static_cast<int>((sum >> 40) & 0xFF)};
 }
 
+// sampleLevel with the channels left in 16-bit lanes, r | g << 16 | b << 32.
+[[gnu::always_inline]] inline uint64_t sampleLevelLanes(const LevelView &v, int32_t s8, int32_t t8) {
+    auto addrS = [&](int i) { return v.andS >= 0 ? (i & v.andS) : std::clamp(i, 0, v.wmask); };
+    auto addrT = [&](int j) { return v.andT >= 0 ? (j & v.andT) : std::clamp(j, 0, v.hmask); };
+    if (!v.bilinear) {
+        const int i = addrS(s8 >> (8 + v.L)), j = addrT(t8 >> (8 + v.L));
+        return spread565(v.base, (static_cast<uint32_t>(j) << v.wl) + static_cast<uint32_t>(i));
+    }
+    const int32_t u = (s8 >> v.L) - 128, w = (t8 >> v.L) - 128;
+    const int i0 = u >> 8, j0 = w >> 8;
+    const int fu = u & 255, fv = w & 255;
+    const uint32_t ia = static_cast<uint32_t>(addrS(i0)), ib = static_cast<uint32_t>(addrS(i0 + 1));
+    const uint32_t ra = static_cast<uint32_t>(addrT(j0)) << v.wl, rb = static_cast<uint32_t>(addrT(j0 + 1)) << v.wl;
+    int wt[4];
+    bilinearWeights(fu, fv, wt);
+    const uint64_t sum = spread565(v.base, ra + ia) * static_cast<uint64_t>(wt[0]) +
+                         spread565(v.base, ra + ib) * static_cast<uint64_t>(wt[1]) +
+                         spread565(v.base, rb + ia) * static_cast<uint64_t>(wt[2]) +
+                         spread565(v.base, rb + ib) * static_cast<uint64_t>(wt[3]);
+    return (sum >> 8) & kLaneMask;
+}
+
 // The four spread texels of the last bilinear footprint read from one level
 // view. When a level is magnified, neighbouring pixels read the same four
 // texels; the cache makes that one comparison instead of eight loads.
@@ -176,7 +199,7 @@ struct FootprintCache {
 
 // sampleLevel for a bilinear view, through a footprint cache that holds
 // texels of this same view only.
-[[gnu::always_inline]] inline Texel565 sampleBilinearCached(const LevelView &v, int32_t s8, int32_t t8,
+[[gnu::always_inline]] inline uint64_t sampleBilinearCached(const LevelView &v, int32_t s8, int32_t t8,
                                                             FootprintCache &fc) {
     const int32_t u = (s8 >> v.L) - 128, w = (t8 >> v.L) - 128;
     const int i0 = u >> 8, j0 = w >> 8;
@@ -197,8 +220,7 @@ struct FootprintCache {
     bilinearWeights(fu, fv, wt);
     const uint64_t sum = fc.c[0] * static_cast<uint64_t>(wt[0]) + fc.c[1] * static_cast<uint64_t>(wt[1]) +
                          fc.c[2] * static_cast<uint64_t>(wt[2]) + fc.c[3] * static_cast<uint64_t>(wt[3]);
-    return {static_cast<int>((sum >> 8) & 0xFF), static_cast<int>((sum >> 24) & 0xFF),
-            static_cast<int>((sum >> 40) & 0xFF)};
+    return (sum >> 8) & kLaneMask;
 }
 
 template <CC kCC, TX kTX, BL kBL, bool kDepth>
@@ -313,19 +335,22 @@ void triFast(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, i
                             view1 = levelView(u1, mem[1], lod1);
                             lastLod1 = key(lod1, large1);
                         }
-                        Texel565 t1, t0;
+                        uint64_t t1, t0;
                         if (kFlat && cacheFootprints) {
                             t1 = sampleBilinearCached(view1, s8, t8, cache1);
                             t0 = sampleBilinearCached(viewA, s8, t8, cacheA);
                         } else {
-                            t1 = sampleLevel(view1, s8, t8);
-                            t0 = sampleLevel(viewA, s8, t8);
+                            t1 = sampleLevelLanes(view1, s8, t8);
+                            t0 = sampleLevelLanes(viewA, s8, t8);
                         }
                         const int f = lod0 & 255;
                         const int m = ((blendReverse && ((lod0 >> 8) & 1)) ? 255 - f : f) + 1;
-                        // Between the two texels, so no clamping is needed.
-                        tex = {t0.r + (((t1.r - t0.r) * m) >> 8), t0.g + (((t1.g - t0.g) * m) >> 8),
-                               t0.b + (((t1.b - t0.b) * m) >> 8)};
+                        // t0 + floor((t1 - t0) * m / 256) is floor((t0 * (256 - m) + t1 * m) / 256)
+                        // for integer t0; each lane's sum stays below 2^16, so all three
+                        // channels blend in one pair of multiplies.
+                        const uint64_t mix = (t0 * static_cast<uint64_t>(256 - m) + t1 * static_cast<uint64_t>(m)) >> 8;
+                        tex = {static_cast<int>(mix & 0xFF), static_cast<int>((mix >> 16) & 0xFF),
+                               static_cast<int>((mix >> 32) & 0xFF)};
                     }
                 }
                 Rgb out;
