@@ -8,16 +8,19 @@
 #include <string>
 #include <sys/stat.h>
 
+#include "fileinfo.h"
 #include "play.h"
 #include "songpass.h"
 #include "sound/api/errors.h"
 #include "sound/api/midasdll.h"
 #include "sound/mixer/dsm.h"
+#include "sound/mixer/sdevice.h"
 
 namespace {
 
 const char *const usage =
-    "usage: modtool info FILE\n"
+    "usage: modtool info FILE            (a module or a RIFF WAVE file)\n"
+    "       modtool info FILE --adpcm mono|stereo   (a raw ADPCM block stream)\n"
     "       modtool render FILE -o OUT.wav [--rate HZ] [--mode integer|float|interpolate]"
     " [--loops N]\n"
     "       modtool sync FILE\n"
@@ -82,6 +85,51 @@ int cmdInfo(const std::string &file)
     std::printf("song length: %u\n", r.songLength);
     std::printf("duration: %s s%s\n", seconds(r.frames, r.rate).c_str(),
                 r.hitLimit ? " (stopped at the limit)" : "");
+    return 0;
+}
+
+const char *sampleTypeName(int type)
+{
+    switch (type) {
+    case smp8bitMono: return "8-bit mono";
+    case smp16bitMono: return "16-bit mono";
+    case smp8bitStereo: return "8-bit stereo";
+    case smp16bitStereo: return "16-bit stereo";
+    default: return "unknown";
+    }
+}
+
+int cmdWaveInfo(const std::string &file)
+{
+    WaveInfo w;
+    std::string error;
+    if (!readWaveInfo(file, &w, &error))
+        return fileError(file, error);
+    unsigned frameBytes = w.channels * w.bits / 8;
+    std::printf("format: WAVE\n");
+    std::printf("sample type: %s\n", sampleTypeName(w.sampleType));
+    std::printf("rate: %u Hz\n", w.rate);
+    std::printf("channels: %u\n", w.channels);
+    std::printf("data bytes: %u\n", w.dataBytes);
+    std::printf("duration: %s s\n", seconds(w.dataBytes / frameBytes, w.rate).c_str());
+    return 0;
+}
+
+int cmdAdpcmInfo(const std::string &file, const std::string &layout)
+{
+    unsigned channels = layout == "mono" ? 1 : layout == "stereo" ? 2 : 0;
+    if (!channels)
+        return usageError("--adpcm takes mono or stereo");
+    AdpcmInfo a;
+    std::string error;
+    if (!decodeAdpcmFile(file, channels, &a, &error))
+        return fileError(file, error);
+    std::printf("format: ADPCM %s\n", layout.c_str());
+    std::printf("input bytes: %llu\n", (unsigned long long)a.inputBytes);
+    std::printf("decoded frames: %llu\n", (unsigned long long)a.frames);
+    std::printf("valid blocks: %llu\n", (unsigned long long)a.blocks);
+    std::printf("bytes skipped: %llu\n", (unsigned long long)a.skippedBytes);
+    std::printf("bytes missing at end: %llu\n", (unsigned long long)a.missingBytes);
     return 0;
 }
 
@@ -168,8 +216,13 @@ int main(int argc, char **argv)
     std::string message;
     if (!checkReadable(file, &message))
         return fileError(file, message);
-    if (command == "info")
-        return argc == 3 ? cmdInfo(file) : usageError("info takes only a file");
+    if (command == "info") {
+        if (argc == 5 && std::string(argv[3]) == "--adpcm")
+            return cmdAdpcmInfo(file, argv[4]);
+        if (argc != 3)
+            return usageError("info takes a file and at most --adpcm mono|stereo");
+        return looksLikeWave(file) ? cmdWaveInfo(file) : cmdInfo(file);
+    }
     if (command == "sync")
         return argc == 3 ? cmdSync(file) : usageError("sync takes only a file");
     if (command == "render")
