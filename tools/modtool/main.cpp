@@ -24,7 +24,7 @@ const char *const usage =
     "       modtool render FILE -o OUT.wav [--rate HZ] [--mode integer|float|interpolate]"
     " [--loops N]\n"
     "       modtool sync FILE\n"
-    "       modtool play FILE\n";
+    "       modtool play FILE [--echo room|hall|long]\n";
 
 int usageError(const char *what)
 {
@@ -227,5 +227,11 @@ int main(int argc, char **argv)
         return argc == 3 ? cmdSync(file) : usageError("sync takes only a file");
     if (command == "render")
         return cmdRender(file, argc - 3, argv + 3);
-    return argc == 3 ? playModule(file) : usageError("play takes only a file");
+    if (argc == 5 && std::string(argv[3]) == "--echo") {
+        if (!isEchoPreset(argv[4]))
+            return usageError(("unknown echo preset " + std::string(argv[4]) +
+                               " (room, hall or long)").c_str());
+        return playModule(file, argv[4]);
+    }
+    return argc == 3 ? playModule(file) : usageError("play takes a file and at most --echo NAME");
 }

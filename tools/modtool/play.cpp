@@ -33,9 +33,38 @@ std::string meters(const PlayState *ps)
     return s;
 }
 
+// Gains and delays in 16.16 fixed point (delays in milliseconds). The
+// second tap of each set crosses the channels for a wider image; feedback
+// stays well under 1 so the tails die away.
+constexpr int fx(double v) { return int(v * 65536.0); }
+
+MIDASecho roomTaps[] = {{unsigned(fx(23)), fx(0.30), 0, 0}, {unsigned(fx(41)), fx(0.22), 1, 0}};
+MIDASecho hallTaps[] = {{unsigned(fx(90)), fx(0.32), 0, 1},
+                        {unsigned(fx(147)), fx(0.26), 1, 1},
+                        {unsigned(fx(210)), fx(0.18), 0, 1}};
+MIDASecho longTaps[] = {{unsigned(fx(330)), fx(0.40), 0, 1}, {unsigned(fx(500)), fx(0.30), 1, 1}};
+
+struct Preset {
+    const char *name;
+    MIDASechoSet set;
+};
+Preset presets[] = {{"room", {fx(0.20), fx(0.90), 2, roomTaps}},
+                    {"hall", {fx(0.35), fx(0.85), 3, hallTaps}},
+                    {"long", {fx(0.45), fx(0.80), 2, longTaps}}};
+
+MIDASechoSet *findPreset(const std::string &name)
+{
+    for (Preset &p : presets)
+        if (name == p.name)
+            return &p.set;
+    return nullptr;
+}
+
 }  // namespace
 
-int playModule(const std::string &file)
+bool isEchoPreset(const std::string &name) { return findPreset(name) != nullptr; }
+
+int playModule(const std::string &file, const std::string &echo)
 {
     // A silent pass first: the song's length for the status line, and a
     // clean error for a module that does not load.
@@ -66,8 +95,18 @@ int playModule(const std::string &file)
         MIDASfreeModule(module);
         return failWith(file.c_str());
     }
-    std::printf("%s (%s, %u channels) on %s\n", pass.songName.c_str(), pass.format.c_str(),
-                pass.channels, midasSD->name);
+    MIDASechoHandle echoHandle = nullptr;
+    if (!echo.empty()) {
+        echoHandle = MIDASaddEchoEffect(findPreset(echo));
+        if (!echoHandle) {
+            MIDASstopModule(handle);
+            MIDASstopBackgroundPlay();
+            MIDASfreeModule(module);
+            return failWith(file.c_str());
+        }
+    }
+    std::printf("%s (%s, %u channels) on %s%s\n", pass.songName.c_str(), pass.format.c_str(),
+                pass.channels, midasSD->name, echo.empty() ? "" : (", echo " + echo).c_str());
     std::printf("keys: space pause, left/right position, +/- volume, q quit\n");
 
     RawTerminal term;
@@ -121,6 +160,8 @@ int playModule(const std::string &file)
         last = now;
     }
     std::printf("\033[?25h\n");
+    if (echoHandle)
+        MIDASremoveEchoEffect(echoHandle);
     MIDASstopModule(handle);
     MIDASstopBackgroundPlay();
     MIDASfreeModule(module);

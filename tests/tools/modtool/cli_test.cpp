@@ -188,3 +188,25 @@ TEST(ModtoolCli, PlayRestoresTheTerminal)
         EXPECT_EQ(status, byKey ? "0" : "143") << text;
     }
 }
+
+// Each echo preset starts with the song and is removed at the end; the key q
+// arrives first through a pipe, so the run ends at the first status update.
+TEST(ModtoolCli, PlayEchoPresetsAreAcceptedAndUnknownOnesRefused)
+{
+    std::string s = song(), out = temp("echo.out"), err = temp("echo.err");
+    for (std::string name : {"room", "hall", "long"}) {
+        std::string cmd = "printf q | Q5_ALSA_DEVICE=null timeout 30 " + std::string(MODTOOL_PATH) +
+                          " play " + s + " --echo " + name + " >" + out + " 2>" + err;
+        int raw = std::system(cmd.c_str());
+        ASSERT_TRUE(WIFEXITED(raw)) << name;
+        EXPECT_EQ(WEXITSTATUS(raw), 0) << name << ": " << slurp(err);
+        EXPECT_NE(slurp(out).find(", echo " + name + "\n"), std::string::npos) << slurp(out);
+    }
+    ToolRun r = modtool("play " + s + " --echo cave");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_EQ(lines(r.err).at(0), "modtool: unknown echo preset cave (room, hall or long)");
+    r = modtool("play " + s + " --echo");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("modtool: play takes", 0), 0u) << r.err;
+}
