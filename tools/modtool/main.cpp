@@ -11,6 +11,7 @@
 #include "fileinfo.h"
 #include "play.h"
 #include "songpass.h"
+#include "stream.h"
 #include "sound/api/errors.h"
 #include "sound/api/midasdll.h"
 #include "sound/mixer/dsm.h"
@@ -24,7 +25,11 @@ const char *const usage =
     "       modtool render FILE -o OUT.wav [--rate HZ] [--mode integer|float|interpolate]"
     " [--loops N]\n"
     "       modtool sync FILE\n"
-    "       modtool play FILE [--echo room|hall|long]\n";
+    "       modtool play FILE [--echo room|hall|long]\n"
+    "       modtool stream FILE.wav\n"
+    "       modtool stream FILE [--type TYPE] [--rate HZ]   (raw data; TYPE is 8bit-mono,\n"
+    "           16bit-mono, 8bit-stereo, 16bit-stereo (default), adpcm-mono or adpcm-stereo\n"
+    "           (default for .adpcm); HZ defaults to 44100)\n";
 
 int usageError(const char *what)
 {
@@ -211,7 +216,8 @@ int main(int argc, char **argv)
         return usageError("a command and a file are needed");
     std::string command = argv[1];
     std::string file = argv[2];
-    if (command != "info" && command != "render" && command != "sync" && command != "play")
+    if (command != "info" && command != "render" && command != "sync" && command != "play" &&
+        command != "stream")
         return usageError(("unknown command " + command).c_str());
     std::string message;
     if (!checkReadable(file, &message))
@@ -227,6 +233,13 @@ int main(int argc, char **argv)
         return argc == 3 ? cmdSync(file) : usageError("sync takes only a file");
     if (command == "render")
         return cmdRender(file, argc - 3, argv + 3);
+    if (command == "stream") {
+        StreamOptions options;
+        std::string error;
+        if (!parseStreamOptions(file, argc - 3, argv + 3, &options, &error))
+            return usageError(error.c_str());
+        return playStream(file, options);
+    }
     if (argc == 5 && std::string(argv[3]) == "--echo") {
         if (!isEchoPreset(argv[4]))
             return usageError(("unknown echo preset " + std::string(argv[4]) +

@@ -1,4 +1,4 @@
-// modtool info on WAVE files and raw ADPCM block streams.
+// modtool info and stream on WAVE files, raw data and raw ADPCM block streams.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -36,7 +36,7 @@ std::string temp(const std::string &name)
 ToolRun modtool(const std::string &args)
 {
     std::string out = temp("stdout"), err = temp("stderr");
-    std::string cmd = "timeout 60 " + std::string(MODTOOL_PATH) + " " + args + " >" + out +
+    std::string cmd = "Q5_ALSA_DEVICE=null timeout 60 " + std::string(MODTOOL_PATH) + " " + args + " >" + out +
                       " 2>" + err + " </dev/null";
     int raw = std::system(cmd.c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
@@ -203,4 +203,71 @@ TEST(ModtoolInfo, BadWaveAndAdpcmInputGivesOneLineAndStatusOne)
     ToolRun r = modtool("info " + writeBytes("x.adpcm", {1}) + " --adpcm quad");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("--adpcm takes mono or stereo"), std::string::npos) << r.err;
+}
+
+// A short WAVE stream through the null ALSA device under a pseudo-terminal
+// (util-linux script): it ends by itself, with status 0, and the terminal
+// settings afterwards are those from before.
+TEST(ModtoolStream, ShortWaveEndsByItselfAndRestoresTheTerminal)
+{
+    if (std::system("command -v script >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "no script(1) for a pseudo-terminal";
+    std::string wav = writeBytes("stream.wav", wave(1, 2, 22050, 16, 4 * 1100));
+    std::string sh = temp("stream.sh"), out = temp("stream.out");
+    std::ofstream(sh) << "stty -g\nQ5_ALSA_DEVICE=null " << MODTOOL_PATH << " stream " << wav
+                      << "\necho \"status $?\"\nstty -g\n";
+    std::string cmd = "timeout 30 script -qfec \"sh " + sh + "\" /dev/null </dev/null >" + out +
+                      " 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    std::string text = slurp(out);
+    for (char &c : text)
+        if (c == '\r')
+            c = '\n';
+    std::vector<std::string> modes;
+    std::string status;
+    for (const std::string &line : lines(text)) {
+        if (line.size() > 20 && line.find_first_not_of("0123456789abcdef:") == std::string::npos)
+            modes.push_back(line);
+        if (line.rfind("status ", 0) == 0)
+            status = line.substr(7);
+    }
+    ASSERT_EQ(modes.size(), 2u) << text;
+    EXPECT_EQ(modes[0], modes[1]);
+    EXPECT_EQ(status, "0") << text;
+    EXPECT_NE(text.find("(16-bit stereo, 22050 Hz)"), std::string::npos) << text;
+}
+
+TEST(ModtoolStream, RawAndAdpcmFilesPlay)
+{
+    adpcmtest::Encoded mono = adpcmtest::encode(sine(2000, 1), 1, 500);
+    std::string adpcm = writeBytes("m.adpcm", mono.bytes);
+    ToolRun r = modtool("stream " + adpcm + " --type adpcm-mono --rate 40000");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("(ADPCM mono, 40000 Hz)"), std::string::npos) << r.out;
+
+    // Raw data defaults to 16-bit stereo at 44100 Hz.
+    r = modtool("stream " + writeBytes("s.raw", std::vector<uint8_t>(4 * 2205, 0)));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("(16-bit stereo, 44100 Hz)"), std::string::npos) << r.out;
+
+}
+
+TEST(ModtoolStream, BadFilesAndOptionsGiveOneErrorAndStatusOne)
+{
+    std::string adpcm = writeBytes("m.adpcm", adpcmtest::encode(sine(200, 1), 1, 100).bytes);
+    std::string wav = writeBytes("bad.wav", wave(3, 2, 44100, 32, 64));
+    ToolRun r;
+    for (std::string args :
+         {wav, adpcm + " --type adpcm-stereo --rate 1", adpcm + " --type 24bit",
+          writeBytes("noise.adpcm", std::vector<uint8_t>(300, 0x42)), temp("absent.raw"),
+          writeBytes("ok.wav", wave(1, 1, 8000, 8, 80)) + " --rate 8000"}) {
+        r = modtool("stream " + args);
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_TRUE(r.out.empty()) << args << ": " << r.out;
+        ASSERT_FALSE(r.err.empty()) << args;
+        EXPECT_EQ(r.err.rfind("modtool: ", 0), 0u) << args;
+        if (r.err.find("usage:") == std::string::npos) {
+            EXPECT_EQ(lines(r.err).size(), 1u) << args << ": " << r.err;
+        }
+    }
 }
