@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "adpcm_encoder.h"
+#include "support/adpcm_encoder.h"
 #include "sound/api/errors.h"
 #include "sound/extras/adpcmtbl.h"
 #include "sound/extras/madpcm.h"

@@ -9,7 +9,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "adpcm_encoder.h"
+#include "support/adpcm_encoder.h"
 #include "stream_support.h"
 #include "sound/api/errors.h"
 #include "sound/extras/midasstr.h"

@@ -11,7 +11,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "adpcm_encoder.h"
+#include "support/adpcm_encoder.h"
 
 namespace {
 
