@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include "platform/glide/context.h"
+#include "platform/glide/yuv.h"
 #include "platform/record_clock.h"
 
 extern char **environ;
@@ -41,17 +42,28 @@ public:
     ~PipeFeeder() { close(); }
 
     void push(const uint8_t *data, size_t bytes) {
-        std::unique_lock<std::mutex> lock(m_);
-        if (maxBytes_) spaceCv_.wait(lock, [&] { return queuedBytes_ < maxBytes_ || failed_; });
-        if (failed_ || closed_) return;
-        // Blocks written before are used again: a frame is megabytes, and a
-        // fresh allocation costs page faults every frame.
+        pushFilled(bytes, [&](uint8_t *out) { std::memcpy(out, data, bytes); });
+    }
+
+    // Queues `bytes` bytes written by fill(out), called outside the lock.
+    template <typename Fill>
+    void pushFilled(size_t bytes, Fill fill) {
         std::vector<uint8_t> block;
-        if (!spare_.empty()) {
-            block = std::move(spare_.back());
-            spare_.pop_back();
+        {
+            std::unique_lock<std::mutex> lock(m_);
+            if (maxBytes_) spaceCv_.wait(lock, [&] { return queuedBytes_ < maxBytes_ || failed_; });
+            if (failed_ || closed_) return;
+            // Blocks written before are used again: a frame is megabytes,
+            // and a fresh allocation costs page faults every frame.
+            if (!spare_.empty()) {
+                block = std::move(spare_.back());
+                spare_.pop_back();
+            }
         }
-        block.assign(data, data + bytes);
+        block.resize(bytes);
+        if (bytes) fill(block.data());
+        std::lock_guard<std::mutex> lock(m_);
+        if (failed_ || closed_) return;
         queue_.push_back(std::move(block));
         queuedBytes_ += bytes;
         dataCv_.notify_one();
@@ -133,8 +145,7 @@ public:
     }
 
     void video(const uint32_t *rgb, int width, int height) override {
-        // 0x00RRGGBB in memory on a little-endian machine: B, G, R, 0 ("bgr0").
-        video_.push(reinterpret_cast<const uint8_t *>(rgb), static_cast<size_t>(width) * height * 4);
+        video_.pushFilled(i420Bytes(width, height), [&](uint8_t *out) { rgbToI420(rgb, width, height, out); });
     }
     void audio(const uint8_t *pcm, size_t bytes) override { audio_.push(pcm, bytes); }
 
@@ -223,18 +234,22 @@ std::vector<std::string> ffmpegArguments(const std::string &program, const std::
                                          int height, const std::string &preset) {
     const std::string size = std::to_string(width) + "x" + std::to_string(height);
     return {program, "-hide_banner", "-nostdin", "-loglevel", "error", "-y",
-            // Input 0: the frames as shown. Input 1: the sound. Both are
+            // Input 0: the frames as shown, already in the encoder's I420.
+            // Input 1: the sound. Both are
             // described in full, so the encoder must not read ahead to probe
             // them: seconds of probing on one pipe would wait for data that
             // comes only once the other pipe has been read.
-            "-f", "rawvideo", "-pix_fmt", "bgr0", "-video_size", size, "-framerate",
+            "-f", "rawvideo", "-pix_fmt", "yuv420p", "-video_size", size, "-framerate",
             std::to_string(recording::kVideoRate), "-probesize", "32", "-analyzeduration", "0",
             "-thread_queue_size", "8", "-i", "pipe:3",
             "-f", "s16le", "-ar", std::to_string(recording::kAudioRate), "-ac", "2", "-probesize", "32",
             "-analyzeduration", "0", "-thread_queue_size", "1024", "-i", "pipe:4",
-            // output: H.264 and AAC in MP4, without version strings in the file
+            // output: H.264 and AAC in MP4, without version strings in the
+            // file. The colours are marked BT.601 studio range, as converted:
+            // unmarked, players take pictures 720 rows and taller for BT.709.
             "-map", "0:v", "-map", "1:a", "-c:v", "libx264", "-preset", preset, "-crf", "18", "-pix_fmt",
-            "yuv420p", "-c:a", "aac", "-b:a", "192k", "-fflags", "+bitexact", "-flags:v", "+bitexact", "-flags:a",
+            "yuv420p", "-color_range", "tv", "-colorspace", "smpte170m", "-color_primaries", "smpte170m",
+            "-color_trc", "smpte170m", "-c:a", "aac", "-b:a", "192k", "-fflags", "+bitexact", "-flags:v", "+bitexact", "-flags:a",
             "+bitexact", "-movflags", "+faststart", output};
 }
 
@@ -278,7 +293,7 @@ std::unique_ptr<RecordSink> openFfmpegSink(const std::string &program, const std
         ::close(audioPipe[1]);
         return nullptr;
     }
-    return std::make_unique<FfmpegSink>(pid, videoPipe[1], audioPipe[1], static_cast<size_t>(width) * height * 4);
+    return std::make_unique<FfmpegSink>(pid, videoPipe[1], audioPipe[1], i420Bytes(width, height));
 }
 
 void setRecordSink(std::unique_ptr<RecordSink> sink) { nextSink = std::move(sink); }

@@ -35,8 +35,8 @@ public:
     virtual bool finish(std::string &err) = 0;
 };
 
-// The ffmpeg sink: runs `program` with the raw frames on descriptor 3 and
-// the PCM on descriptor 4 (two pipes fed by their own threads, so that the
+// The ffmpeg sink: runs `program` with the frames, converted to I420 (see
+// yuv.h), on descriptor 3 and the PCM on descriptor 4 (two pipes fed by their own threads, so that the
 // encoder may read them in any order). Null (and why) when it cannot start.
 std::unique_ptr<RecordSink> openFfmpegSink(const std::string &program, const std::string &output, int width,
                                            int height, const std::string &preset, std::string &err);

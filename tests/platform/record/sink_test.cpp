@@ -44,25 +44,28 @@ TEST(RecordSink, FramesAndSoundReachTheEncoderOnTheirDescriptors) {
     std::string err;
     auto sink = glide::openFfmpegSink(encoder, (dir / "out").string(), 4, 2, "veryfast", err);
     ASSERT_TRUE(sink) << err;
-    std::vector<uint32_t> frame(8);
-    for (uint32_t f = 0; f < 3; ++f) {
-        for (uint32_t i = 0; i < 8; ++i) frame[i] = f * 16 + i;
-        sink->video(frame.data(), 4, 2);
-    }
+    // Three 4x2 frames; the encoder reads I420: 8 luma bytes, then 2 Cb and
+    // 2 Cr (one for each 2x2 block).
+    const uint32_t frames[3][8] = {
+        {0x000000, 0x000000, 0xFFFFFF, 0xFFFFFF, 0x000000, 0x000000, 0xFFFFFF, 0xFFFFFF},
+        {0xFF0000, 0xFF0000, 0x0000FF, 0x0000FF, 0xFF0000, 0xFF0000, 0x0000FF, 0x0000FF},
+        {0x00FF00, 0x00FF00, 0x808080, 0x808080, 0x00FF00, 0x00FF00, 0x808080, 0x808080},
+    };
+    for (const auto &f : frames) sink->video(f, 4, 2);
     std::vector<uint8_t> pcm(1000);
     for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = uint8_t(i * 7);
     sink->audio(pcm.data(), 600);
     sink->audio(pcm.data() + 600, 400);
     // finish() returns only once the encoder has seen both pipes end.
     ASSERT_TRUE(sink->finish(err)) << err;
-    const auto video = readFile(dir / "out.video");
-    ASSERT_EQ(video.size(), 3u * 8 * 4);
-    for (uint32_t f = 0; f < 3; ++f)
-        for (uint32_t i = 0; i < 8; ++i) {
-            // bgr0: blue, green, red, zero
-            EXPECT_EQ(video[(f * 8 + i) * 4], uint8_t(f * 16 + i));
-            EXPECT_EQ(video[(f * 8 + i) * 4 + 3], 0);
-        }
+    // Black, white; red, blue; green, grey in BT.601 studio range (8-bit
+    // integer weights: green's luma is 144, the exact formula 144.55).
+    const std::vector<uint8_t> expected = {
+        16,  16,  235, 235, 16,  16,  235, 235, 128, 128, 128, 128,  // black | white
+        82,  82,  41,  41,  82,  82,  41,  41,  90,  240, 240, 110,  // red | blue
+        144, 144, 126, 126, 144, 144, 126, 126, 54,  128, 34,  128,  // green | grey
+    };
+    EXPECT_EQ(readFile(dir / "out.video"), expected);
     EXPECT_EQ(readFile(dir / "out.audio"), pcm);
     fs::remove_all(dir);
 }
