@@ -84,7 +84,10 @@ int gmpNotePeriod(int note, int *period)
         // Middle-C rate 0 cannot be played; the note stays silent.
         if (smp->baseTune <= 0 || o > 30)
             return errOK;
-        int64_t scale = gmpPlayMode == gmpST3 ? 133808 : 262144;  // 8363 * 16, 2^18
+        // 8363 * 16: ST3's middle C is C-4. IT numbers its octaves one
+        // higher (middle C is C-5), so its scale is twice that; a power of
+        // two in its place (2^18) would play every IT note 2 % sharp.
+        int64_t scale = gmpPlayMode == gmpST3 ? 133808 : 267616;
         int64_t p = (static_cast<int64_t>(gmpPeriodsST3[s]) * scale) >> o;
         *period = static_cast<int>(p / smp->baseTune);
         break;

@@ -135,14 +135,14 @@ TEST(GoldenLoaderTrace, S3M)
     checkGolden("trace_s3m.txt", t);
 }
 
-// IT notes 60 and 72 (C-5, C-6) play an octave apart; the instrument's
-// volume envelope falls from 64 to 0 over 8 ticks, 8 a tick. (The player
-// puts C-5 of an 8363 Hz sample at 8542 Hz, pinned in the trace.)
+// IT notes 60 and 72 (C-5, C-6) play an octave apart, at the rates of the
+// S3M's C-4 and C-5 (IT's middle C is C-5); the instrument's volume
+// envelope falls from 64 to 0 over 8 ticks, 8 a tick.
 TEST(GoldenLoaderTrace, IT)
 {
     std::string t = trace(gmpLoadITMemory, smallIT(), 12);
-    EXPECT_NE(t.find("PlaySound 0 8542"), std::string::npos);
-    EXPECT_NE(t.find("PlaySound 1 17084"), std::string::npos);
+    EXPECT_NE(t.find("PlaySound 0 8362"), std::string::npos);
+    EXPECT_NE(t.find("PlaySound 1 16725"), std::string::npos);
     EXPECT_NE(t.find("tick 6\nSetVolume 0 56\n"), std::string::npos);
     checkGolden("trace_it.txt", t);
 }
@@ -247,7 +247,7 @@ TEST(GoldenLoaderRender, IntegerRendersOfTheSmallModules)
         uint64_t hash;
     } cases[] = {{"mod", gmpLoadMODMemory, smallMOD(), 0xab5b1d876a581c0eull},
                  {"s3m", gmpLoadS3MMemory, smallS3M(), 0x96d0e08ee7231214ull},
-                 {"it", gmpLoadITMemory, smallIT(), 0x52e9f3cc36df05c3ull}};
+                 {"it", gmpLoadITMemory, smallIT(), 0xa592577cf7d48013ull}};
     for (const auto &c : cases) {
         std::vector<int16_t> pcm = render(c.load, c.bytes);
         EXPECT_GT(peak(pcm), 500) << c.name << ": silent";

@@ -838,9 +838,10 @@ TEST(PlayerModes, ITNoteTablePicksNoteAndSampleAndPans)
     ASSERT_EQ(s.play(), 0);
     auto log = s.run(2);
     EXPECT_EQ(s.chan(0).note, 0x50);
-    // (1712 * 2^18 >> 5) / 8363 = 1676 (1676.997 truncated); 14317056 / 1676 = 8542
-    EXPECT_EQ(s.chan(0).period, 1676u);
-    EXPECT_EQ(linesWith(log, "PlaySound"), Lines({"PlaySound 0 8542"}));
+    // IT's C-5 is middle C: (1712 * 8363 * 32 >> 5) / 8363 = 1712, the
+    // period of ST3's C-4; 14317056 / 1712 = 8362 Hz.
+    EXPECT_EQ(s.chan(0).period, 1712u);
+    EXPECT_EQ(linesWith(log, "PlaySound"), Lines({"PlaySound 0 8362"}));
     EXPECT_EQ(linesWith(log, "SetSample"), Lines({"SetSample 0 1", "SetSample 0 1"}));
     // Default panning 16 of 0..64 reaches the device as 2 * 16 - 64, at
     // once and again with the tick's output.
