@@ -257,6 +257,11 @@ int gmpNewNote(void)
             ch->volEnvSustained = 0;
             ch->panEnvSustained = 0;
             ch->pitchEnvSustained = 0;
+            // An IT sample's sustain loop is the device's first loop (see
+            // loadit): the release moves it on to the normal loop, or to
+            // the end of the sample, as the key-off does in IT.
+            if (gmpPlayMode == gmpIT)
+                return gmpSD->ReleaseSound(ch->sdChannel);
             return errOK;
         }
     }

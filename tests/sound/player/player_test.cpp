@@ -814,6 +814,31 @@ TEST(PlayerModes, PositionJumpBeyondTheEndRestarts)
     EXPECT_EQ(s.ps->songLoopCount, 1);
 }
 
+// Key-off releases the device's sound in IT (the sample's sustain loop
+// ends there) and in ProTracker; XM leaves the sample looping and ends the
+// note through its envelopes and fade-out.
+TEST(PlayerModes, KeyOffReleasesTheSoundInITOnly)
+{
+    for (int mode : {gmpIT, gmpFT2}) {
+        recdev::reset();
+        gmpInit(recdev::device());
+        HandModule h(mode);
+        h.m->speed = 2;
+        h.row({{0, 0x50, 0, -1, 0, 0}});
+        h.row({{0, gmpNoteKeyOff, 255, -1, 0, 0}});
+        Song s;
+        s.module = h.finish();
+        SoundDeviceSample none{};
+        unsigned handle;
+        ASSERT_EQ(recdev::device()->AddSample(&none, 1, &handle), 0);
+        s.module->samples[0]->sdHandle = handle;
+        ASSERT_EQ(s.play(), 0);
+        auto log = s.run(4);  // the key-off row is read on tick 3
+        EXPECT_EQ(s.chan(0).keyOff, 1) << mode;
+        EXPECT_EQ(linesWith(log, "ReleaseSound"), mode == gmpIT ? Lines({"ReleaseSound 0"}) : Lines({})) << mode;
+    }
+}
+
 TEST(PlayerModes, ITNoteTablePicksNoteAndSampleAndPans)
 {
     recdev::reset();
