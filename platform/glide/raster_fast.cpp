@@ -282,10 +282,17 @@ void triFast(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, i
         // coordinates are the same products perspective() forms, from the
         // same reciprocal 65536 / (1/w).
         const double rowInv = w > 0 ? 65536.0 / static_cast<double>(w) : 0.0;
-        // Along a flat span both views stay put, so footprints may be cached
-        // (worth it when magnifying, where neighbours share texels).
-        const bool cacheFootprints = lodFixed && viewA.bilinear && view1.bilinear &&
-                                     fixedLod0 <= largeA && fixedLod1 <= large1;
+        // Along a flat span both views stay put, so a view's footprints may
+        // be cached. Worth it where its texels are wider than a pixel step
+        // (neighbours then share footprints), as when magnifying, and for
+        // the coarser level of a trilinear pair; elsewhere nearly every
+        // pixel would miss.
+        const double step8 = static_cast<double>(std::max(dsx < 0 ? -dsx : dsx, dtx < 0 ? -dtx : dtx)) * rowInv;
+        auto worthCaching = [&](const LevelView &v, int lod, int large) {
+            return lodFixed && v.bilinear && (lod <= large || step8 < static_cast<double>(256 << v.L));
+        };
+        const bool cacheOnA = worthCaching(viewA, fixedLod0, largeA);
+        const bool cacheOn1 = kTX == TX::Pair && worthCaching(view1, fixedLod1, large1);
         FootprintCache cacheA, cache1;
         auto span = [&]<bool kFlat>() {
             // Where 1/w varies, the reciprocal is formed one pixel ahead, so
@@ -328,21 +335,23 @@ void triFast(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, i
                         lastLod0 = key(lod0, largeA);
                     }
                     if constexpr (kTX != TX::Pair) {
-                        tex = sampleLevel(viewA, s8, t8);
+                        if (kFlat && cacheOnA) {
+                            const uint64_t l = sampleBilinearCached(viewA, s8, t8, cacheA);
+                            tex = {static_cast<int>(l & 0xFF), static_cast<int>((l >> 16) & 0xFF),
+                                   static_cast<int>((l >> 32) & 0xFF)};
+                        } else {
+                            tex = sampleLevel(viewA, s8, t8);
+                        }
                     } else {
                         const int lod1 = kFlat ? fixedLod1 : lodFixed ? fixedLod1 : sameLod ? lod0 : lod1Calc.at(w, x, y);
                         if (!kFlat && !lodFixed && key(lod1, large1) != lastLod1) {
                             view1 = levelView(u1, mem[1], lod1);
                             lastLod1 = key(lod1, large1);
                         }
-                        uint64_t t1, t0;
-                        if (kFlat && cacheFootprints) {
-                            t1 = sampleBilinearCached(view1, s8, t8, cache1);
-                            t0 = sampleBilinearCached(viewA, s8, t8, cacheA);
-                        } else {
-                            t1 = sampleLevelLanes(view1, s8, t8);
-                            t0 = sampleLevelLanes(viewA, s8, t8);
-                        }
+                        const uint64_t t1 = kFlat && cacheOn1 ? sampleBilinearCached(view1, s8, t8, cache1)
+                                                              : sampleLevelLanes(view1, s8, t8);
+                        const uint64_t t0 = kFlat && cacheOnA ? sampleBilinearCached(viewA, s8, t8, cacheA)
+                                                              : sampleLevelLanes(viewA, s8, t8);
                         const int f = lod0 & 255;
                         const int m = ((blendReverse && ((lod0 >> 8) & 1)) ? 255 - f : f) + 1;
                         // t0 + floor((t1 - t0) * m / 256) is floor((t0 * (256 - m) + t1 * m) / 256)

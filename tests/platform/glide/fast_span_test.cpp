@@ -85,29 +85,37 @@ struct TrilinearScene : ::testing::Test {
 
 // Constant 1/w across a triangle, other than 1: magnified (footprints shared
 // by neighbours, cached), minified, clamped at negative and too-large
-// coordinates, wrapped, opaque and additive.
+// coordinates, wrapped, opaque and additive; the trilinear pair, unit 0
+// alone and unit 1 passed through unit 0.
 TEST_F(TrilinearScene, FlatOneOverWSpansMatchTheReference) {
-    for (int clamp : {GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_CLAMP}) {
-        for (int filter : {GR_TEXTUREFILTER_BILINEAR, GR_TEXTUREFILTER_POINT_SAMPLED}) {
-            units(filter, clamp);
-            const int differing = differingPixels([] {
-                const float oows[] = {0.37f, 1.0f, 2.5f, 0.013f};
-                const float spans[] = {40.0f, 700.0f, 3000.0f};
-                int k = 0;
-                for (float oow : oows) {
-                    for (float span : spans) {
-                        const float x = static_cast<float>(k % 4) * 80, y = static_cast<float>(k / 4) * 80;
-                        grAlphaBlendFunction(GR_BLEND_ONE, k % 2 ? GR_BLEND_ONE : GR_BLEND_ZERO, GR_BLEND_ZERO,
-                                             GR_BLEND_ZERO);
-                        const GrVertex a = vtx(x + 1, y + 2, 200, 150, 90, oow, -span / 3, -20);
-                        const GrVertex b = vtx(x + 79, y + 5, 200, 150, 90, oow, span, 10);
-                        const GrVertex c = vtx(x + 20, y + 77, 200, 150, 90, oow, 30, span);
-                        grDrawTriangle(&a, &b, &c);
-                        ++k;
+    for (int setup = 0; setup < 3; ++setup) {
+        const int fn0 = setup == 0 ? GR_COMBINE_FUNCTION_BLEND
+                        : setup == 1 ? GR_COMBINE_FUNCTION_LOCAL : GR_COMBINE_FUNCTION_SCALE_OTHER;
+        const int factor0 = setup == 0 ? GR_COMBINE_FACTOR_LOD_FRACTION
+                            : setup == 1 ? GR_COMBINE_FACTOR_ZERO : GR_COMBINE_FACTOR_ONE;
+        grTexCombine(GR_TMU0, fn0, factor0, fn0, factor0, 0, 0);
+        for (int clamp : {GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_CLAMP}) {
+            for (int filter : {GR_TEXTUREFILTER_BILINEAR, GR_TEXTUREFILTER_POINT_SAMPLED}) {
+                units(filter, clamp);
+                const int differing = differingPixels([] {
+                    const float oows[] = {0.37f, 1.0f, 2.5f, 0.013f};
+                    const float spans[] = {40.0f, 700.0f, 3000.0f};
+                    int k = 0;
+                    for (float oow : oows) {
+                        for (float span : spans) {
+                            const float x = static_cast<float>(k % 4) * 80, y = static_cast<float>(k / 4) * 80;
+                            grAlphaBlendFunction(GR_BLEND_ONE, k % 2 ? GR_BLEND_ONE : GR_BLEND_ZERO, GR_BLEND_ZERO,
+                                                 GR_BLEND_ZERO);
+                            const GrVertex a = vtx(x + 1, y + 2, 200, 150, 90, oow, -span / 3, -20);
+                            const GrVertex b = vtx(x + 79, y + 5, 200, 150, 90, oow, span, 10);
+                            const GrVertex c = vtx(x + 20, y + 77, 200, 150, 90, oow, 30, span);
+                            grDrawTriangle(&a, &b, &c);
+                            ++k;
+                        }
                     }
-                }
-            });
-            EXPECT_EQ(differing, 0) << "filter " << filter << " clamp " << clamp;
+                });
+                EXPECT_EQ(differing, 0) << "set-up " << setup << " filter " << filter << " clamp " << clamp;
+            }
         }
     }
 }
