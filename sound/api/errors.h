@@ -76,3 +76,11 @@ void midasError(int code);
 // As midasError, for a failure inside the shutdown itself: no second
 // shutdown, prefix "FATAL MIDAS uninitialization failure: ".
 void midasUninitError(int code);
+
+// Returns the code of x from the calling function when it is not errOK.
+#define CHECK(x)                  \
+    do {                          \
+        int error_ = (x);         \
+        if (error_ != errOK)      \
+            return error_;        \
+    } while (0)

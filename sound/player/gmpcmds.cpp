@@ -5,13 +5,6 @@
 #include "sound/player/gmpintern.h"
 #include "sound/player/gmplayer.h"
 
-#define CHECK(x)                  \
-    do {                          \
-        int error_ = (x);         \
-        if (error_ != errOK)      \
-            return error_;        \
-    } while (0)
-
 static int clampInt(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 static int hi4(int arg) { return (arg >> 4) & 15; }
 static int lo4(int arg) { return arg & 15; }

@@ -19,13 +19,6 @@ ModuleRecord *gmpCurModule = nullptr;
 int gmpPlayMode = 0;
 ChannelState *gmpChan = nullptr;
 
-#define CHECK(x)                  \
-    do {                          \
-        int error_ = (x);         \
-        if (error_ != errOK)      \
-            return error_;        \
-    } while (0)
-
 static int clampInt(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
 // ---------------------------------------------------------------------------

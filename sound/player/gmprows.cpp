@@ -5,13 +5,6 @@
 #include "sound/player/gmpintern.h"
 #include "sound/player/gmplayer.h"
 
-#define CHECK(x)                  \
-    do {                          \
-        int error_ = (x);         \
-        if (error_ != errOK)      \
-            return error_;        \
-    } while (0)
-
 static int clampInt(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
 // ---------------------------------------------------------------------------

@@ -754,9 +754,7 @@ int gmpLoadIT(const char *fileName, int addSD, gmpSampleCallback sampleCallback,
               ModuleRecord **module)
 {
     fileHandle file;
-    int error = fileOpen(fileName, rfOpenRead, &file);
-    if (error)
-        return error;
+    CHECK(fileOpen(fileName, rfOpenRead, &file));
     return LoadIT(file, addSD, sampleCallback, module);
 }
 
@@ -764,8 +762,6 @@ int gmpLoadITMemory(const void *data, size_t size, int addSD, gmpSampleCallback 
                     ModuleRecord **module)
 {
     fileHandle file;
-    int error = fileOpenMemory(data, size, &file);
-    if (error)
-        return error;
+    CHECK(fileOpenMemory(data, size, &file));
     return LoadIT(file, addSD, sampleCallback, module);
 }

@@ -351,9 +351,7 @@ int gmpLoadMOD(const char *fileName, int addSD, gmpSampleCallback sampleCallback
                ModuleRecord **module)
 {
     fileHandle file;
-    int error = fileOpen(fileName, rfOpenRead, &file);
-    if (error)
-        return error;
+    CHECK(fileOpen(fileName, rfOpenRead, &file));
     return LoadMOD(file, addSD, sampleCallback, module);
 }
 
@@ -361,8 +359,6 @@ int gmpLoadMODMemory(const void *data, size_t size, int addSD, gmpSampleCallback
                      ModuleRecord **module)
 {
     fileHandle file;
-    int error = fileOpenMemory(data, size, &file);
-    if (error)
-        return error;
+    CHECK(fileOpenMemory(data, size, &file));
     return LoadMOD(file, addSD, sampleCallback, module);
 }

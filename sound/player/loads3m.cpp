@@ -419,9 +419,7 @@ int gmpLoadS3M(const char *fileName, int addSD, gmpSampleCallback sampleCallback
                ModuleRecord **module)
 {
     fileHandle file;
-    int error = fileOpen(fileName, rfOpenRead, &file);
-    if (error)
-        return error;
+    CHECK(fileOpen(fileName, rfOpenRead, &file));
     return LoadS3M(file, addSD, sampleCallback, module);
 }
 
@@ -429,8 +427,6 @@ int gmpLoadS3MMemory(const void *data, size_t size, int addSD, gmpSampleCallback
                      ModuleRecord **module)
 {
     fileHandle file;
-    int error = fileOpenMemory(data, size, &file);
-    if (error)
-        return error;
+    CHECK(fileOpenMemory(data, size, &file));
     return LoadS3M(file, addSD, sampleCallback, module);
 }

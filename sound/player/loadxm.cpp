@@ -87,13 +87,6 @@ struct XMLoad {
     gmpSampleCallback callback;
 };
 
-#define CHECK(x)                  \
-    do {                          \
-        int error_ = (x);         \
-        if (error_ != errOK)      \
-            return error_;        \
-    } while (0)
-
 void freeBlock(uint8_t *&p)
 {
     if (p) {
