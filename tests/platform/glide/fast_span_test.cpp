@@ -86,13 +86,19 @@ struct TrilinearScene : ::testing::Test {
 // Constant 1/w across a triangle, other than 1: magnified (footprints shared
 // by neighbours, cached), minified, clamped at negative and too-large
 // coordinates, wrapped, opaque and additive; the trilinear pair, unit 0
-// alone and unit 1 passed through unit 0.
+// alone and unit 1 passed through unit 0; texture alone, times the
+// iterated colour, and times it plus it again.
 TEST_F(TrilinearScene, FlatOneOverWSpansMatchTheReference) {
-    for (int setup = 0; setup < 3; ++setup) {
-        const int fn0 = setup == 0 ? GR_COMBINE_FUNCTION_BLEND
-                        : setup == 1 ? GR_COMBINE_FUNCTION_LOCAL : GR_COMBINE_FUNCTION_SCALE_OTHER;
-        const int factor0 = setup == 0 ? GR_COMBINE_FACTOR_LOD_FRACTION
-                            : setup == 1 ? GR_COMBINE_FACTOR_ZERO : GR_COMBINE_FACTOR_ONE;
+    for (int setup = 0; setup < 9; ++setup) {
+        const int combine = setup / 3;
+        grColorCombine(combine == 2 ? GR_COMBINE_FUNCTION_SCALE_OTHER_ADD_LOCAL : GR_COMBINE_FUNCTION_SCALE_OTHER,
+                       combine == 0 ? GR_COMBINE_FACTOR_ONE : GR_COMBINE_FACTOR_LOCAL, GR_COMBINE_LOCAL_ITERATED,
+                       GR_COMBINE_OTHER_TEXTURE, 0);
+        const int texSetup = setup % 3;
+        const int fn0 = texSetup == 0 ? GR_COMBINE_FUNCTION_BLEND
+                        : texSetup == 1 ? GR_COMBINE_FUNCTION_LOCAL : GR_COMBINE_FUNCTION_SCALE_OTHER;
+        const int factor0 = texSetup == 0 ? GR_COMBINE_FACTOR_LOD_FRACTION
+                            : texSetup == 1 ? GR_COMBINE_FACTOR_ZERO : GR_COMBINE_FACTOR_ONE;
         grTexCombine(GR_TMU0, fn0, factor0, fn0, factor0, 0, 0);
         for (int clamp : {GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_CLAMP}) {
             for (int filter : {GR_TEXTUREFILTER_BILINEAR, GR_TEXTUREFILTER_POINT_SAMPLED}) {
@@ -118,6 +124,36 @@ TEST_F(TrilinearScene, FlatOneOverWSpansMatchTheReference) {
             }
         }
     }
+}
+
+// Every depth function and both depth-mask settings on flat spans: a
+// nearer and a farther triangle (1/w 1 and 0.37), then one at the same depth
+// as the first, so that each comparison both passes and fails somewhere.
+TEST_F(TrilinearScene, FlatSpansHonourEveryDepthFunction) {
+    units(GR_TEXTUREFILTER_BILINEAR, GR_TEXTURECLAMP_WRAP);
+    grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ZERO, GR_BLEND_ZERO);
+    for (int func = GR_CMP_NEVER; func <= GR_CMP_ALWAYS; ++func) {
+        for (int mask = 0; mask < 2; ++mask) {
+            const int differing = differingPixels([&] {
+                grDepthBufferFunction(GR_CMP_ALWAYS);
+                grDepthMask(1);
+                const GrVertex a = vtx(10, 10, 200, 150, 90, 0.37f, 0, 0), b = vtx(200, 30, 200, 150, 90, 0.37f, 90, 0),
+                               c = vtx(40, 200, 200, 150, 90, 0.37f, 0, 90);
+                grDrawTriangle(&a, &b, &c);
+                grDepthBufferFunction(func);
+                grDepthMask(mask);
+                for (float shift : {30.0f, 60.0f}) {
+                    const GrVertex d = vtx(shift, 20, 90, 200, 40, 1.0f, 10, 10),
+                                   e = vtx(shift + 220, 60, 90, 200, 40, 1.0f, 300, 10),
+                                   f = vtx(shift + 20, 230, 90, 200, 40, 1.0f, 10, 300);
+                    grDrawTriangle(&d, &e, &f);
+                }
+            });
+            EXPECT_EQ(differing, 0) << "function " << func << " mask " << mask;
+        }
+    }
+    grDepthBufferFunction(GR_CMP_LESS);
+    grDepthMask(1);
 }
 
 // 1/w varying across small and large triangles, including ones where it
