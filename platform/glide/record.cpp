@@ -235,10 +235,10 @@ std::vector<std::string> ffmpegArguments(const std::string &program, const std::
     const std::string size = std::to_string(width) + "x" + std::to_string(height);
     return {program, "-hide_banner", "-nostdin", "-loglevel", "error", "-y",
             // Input 0: the frames as shown, already in the encoder's I420.
-            // Input 1: the sound. Both are
-            // described in full, so the encoder must not read ahead to probe
-            // them: seconds of probing on one pipe would wait for data that
-            // comes only once the other pipe has been read.
+            // Input 1: the sound. Both are described in full, so the encoder
+            // must not read ahead to probe them: seconds of probing on one
+            // pipe would wait for data that comes only once the other pipe
+            // has been read.
             "-f", "rawvideo", "-pix_fmt", "yuv420p", "-video_size", size, "-framerate",
             std::to_string(recording::kVideoRate), "-probesize", "32", "-analyzeduration", "0",
             "-thread_queue_size", "8", "-i", "pipe:3",
