@@ -12,44 +12,9 @@
 #include <vector>
 
 #include "sound/api/testmodules.h"
+#include "toolrun.h"
 
 namespace {
-
-struct ToolRun {
-    int status;
-    std::string out, err;
-};
-
-std::string slurp(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-std::string temp(const std::string &name)
-{
-    return std::string(::testing::TempDir()) + "q5_cli_" + std::to_string(getpid()) + "_" + name;
-}
-
-ToolRun modtool(const std::string &args)
-{
-    std::string out = temp("stdout"), err = temp("stderr");
-    std::string cmd = "timeout 60 " + std::string(MODTOOL_PATH) + " " + args + " >" + out +
-                      " 2>" + err + " </dev/null";
-    int raw = std::system(cmd.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
-}
-
-std::vector<std::string> lines(const std::string &text)
-{
-    std::vector<std::string> v;
-    std::stringstream ss(text);
-    for (std::string line; std::getline(ss, line);)
-        v.push_back(line);
-    return v;
-}
 
 std::string song()
 {
