@@ -8,10 +8,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "sound/api/mglobals.h"
 #include "sound/mixer/dsm.h"
 #include "sound/player/gmplayer.h"
 #include "support/it_writer.h"
+#include "support/mixrender.h"
 #include "support/mod_writer.h"
 #include "support/recdevice.h"
 #include "support/s3m_writer.h"
@@ -149,82 +149,13 @@ TEST(GoldenLoaderTrace, IT)
 
 namespace {
 
-unsigned g_updRate;
-int captureUpdRate(unsigned rate)
-{
-    g_updRate = rate;
-    return 0;
-}
-int noDetect(int *r) { *r = 1; return 0; }
-int noInit(unsigned, unsigned) { return 0; }
-int noClose() { return 0; }
-int getMode(unsigned *m) { *m = sdStereo | sd16bit; return 0; }
-int noStart() { return 0; }
-int noPlay(int *c) { *c = 0; return 0; }
-int notPPro() { return 0; }
-
-// The mixer's channel and sample operations behind a device record; the
-// test paces the ticks itself.
-SoundDevice mixerDevice = {
-    0, 0, 0, 0, 0, 1, 1, 10, "Render", nullptr, 0, nullptr,
-    noDetect, noInit, noClose, dsmGetMixRate, getMode, dsmOpenChannels, dsmCloseChannels,
-    dsmClearChannels, dsmMute, dsmPause, dsmSetMasterVolume, dsmGetMasterVolume,
-    dsmSetAmplification, dsmGetAmplification, dsmPlaySound, dsmReleaseSound, dsmStopSound,
-    dsmSetRate, dsmGetRate, dsmSetVolume, dsmGetVolume, dsmSetSample, dsmGetSample,
-    dsmSetPosition, dsmGetPosition, dsmGetDirection, dsmSetPanning, dsmGetPanning,
-    dsmMuteChannel, dsmAddSample, dsmRemoveSample, captureUpdRate, noStart, noPlay,
-    dsmStartStream, dsmStopStream, dsmSetLoopCallback, dsmSetStreamWritePosition,
-    dsmPauseStream,
-};
-
-// 24 ticks at 44100 Hz, 16-bit stereo, integer mixing without output filter;
-// one tick's worth of frames mixed after each tick.
+// 24 ticks at 44100 Hz, 16-bit stereo, integer mixing on 4 channels.
 std::vector<int16_t> render(LoadMemoryFn load, const std::vector<uint8_t> &bytes)
 {
-    const unsigned rate = 44100;
-    std::vector<int16_t> out;
-    int (*savedCpu)(void) = dsmCpuIsPPro;
-    int savedFilter = mOutputFilterMode;
-    dsmCpuIsPPro = notPPro;
-    mOutputFilterMode = 0;
-    EXPECT_EQ(dsmInit(rate, dsmModeStereo | dsmMode16bit | dsmModeInteger), 0);
-    EXPECT_EQ(dsmOpenChannels(4), 0);
-    EXPECT_EQ(gmpInit(&mixerDevice), 0);
-    ModuleRecord *m = nullptr;
-    EXPECT_EQ(load(bytes.data(), bytes.size(), 1, nullptr, &m), 0);
-    int channels[32];
-    for (int i = 0; i < 32; i++)
-        channels[i] = i;
-    PlayState *ps = nullptr;
-    if (m && gmpPlaySong(m, -1, -1, -1, 1, 4, channels, &ps) == 0) {
-        unsigned carry = 0;
-        for (int t = 0; t < 24; t++) {
-            EXPECT_EQ(gmpPlay(), 0);
-            carry += rate * 100;
-            unsigned frames = carry / g_updRate;
-            carry %= g_updRate;
-            size_t at = out.size();
-            out.resize(at + 2 * frames);
-            EXPECT_EQ(dsmMixData(frames, out.data() + at), 0);
-        }
-        gmpStopSong(ps);
-    }
-    EXPECT_EQ(gmpFreeModule(m), 0);
-    dsmCloseChannels();
-    dsmClose();
-    gmpClose();
-    dsmCpuIsPPro = savedCpu;
-    mOutputFilterMode = savedFilter;
-    return out;
-}
-
-uint64_t fnv1a(const std::vector<int16_t> &v)
-{
-    uint64_t h = 1469598103934665603ull;
-    const uint8_t *p = reinterpret_cast<const uint8_t *>(v.data());
-    for (size_t i = 0; i < v.size() * 2; i++)
-        h = (h ^ p[i]) * 1099511628211ull;
-    return h;
+    mixrender::Options o;
+    o.mode = dsmModeStereo | dsmMode16bit | dsmModeInteger;
+    o.songChannels = 4;
+    return mixrender::render(load, bytes, o);
 }
 
 int peak(const std::vector<int16_t> &v)
@@ -251,7 +182,7 @@ TEST(GoldenLoaderRender, IntegerRendersOfTheSmallModules)
     for (const auto &c : cases) {
         std::vector<int16_t> pcm = render(c.load, c.bytes);
         EXPECT_GT(peak(pcm), 500) << c.name << ": silent";
-        uint64_t h = fnv1a(pcm);
+        uint64_t h = mixrender::hash(pcm);
         EXPECT_EQ(h, c.hash) << c.name << ": integer render hash 0x" << std::hex << h;
         std::printf("%s: %zu frames, peak %d\n", c.name, pcm.size() / 2, peak(pcm));
     }

@@ -7,92 +7,22 @@
 
 #include "golden_modules.h"
 #include "harness.h"
-#include "sound/api/mglobals.h"
 #include "sound/mixer/dsm.h"
+#include "support/mixrender.h"
 
 namespace {
 
-unsigned g_updRate;
-int captureUpdRate(unsigned rate)
-{
-    g_updRate = rate;
-    return 0;
-}
-int noDetect(int *r) { *r = 1; return 0; }
-int noInit(unsigned, unsigned) { return 0; }
-int noClose() { return 0; }
-int getMode(unsigned *m) { *m = sdStereo | sd16bit; return 0; }
-int noStart() { return 0; }
-int noPlay(int *c) { *c = 0; return 0; }
-int notPPro() { return 0; }
-
-// The mixer's channel and sample operations behind a device record; the
-// test itself paces the ticks.
-SoundDevice mixerDevice = {
-    0, 0, 0, 0, 0, 1, 1, 10, "Render", nullptr, 0, nullptr,
-    noDetect, noInit, noClose, dsmGetMixRate, getMode, dsmOpenChannels, dsmCloseChannels,
-    dsmClearChannels, dsmMute, dsmPause, dsmSetMasterVolume, dsmGetMasterVolume,
-    dsmSetAmplification, dsmGetAmplification, dsmPlaySound, dsmReleaseSound, dsmStopSound,
-    dsmSetRate, dsmGetRate, dsmSetVolume, dsmGetVolume, dsmSetSample, dsmGetSample,
-    dsmSetPosition, dsmGetPosition, dsmGetDirection, dsmSetPanning, dsmGetPanning,
-    dsmMuteChannel, dsmAddSample, dsmRemoveSample, captureUpdRate, noStart, noPlay,
-    dsmStartStream, dsmStopStream, dsmSetLoopCallback, dsmSetStreamWritePosition,
-    dsmPauseStream,
-};
-
 const unsigned kRate = 44100;
 
-// Plays `ticks` ticks of the module, mixing one tick's worth of frames
-// (44100 * 100 / update rate, remainder carried) after each.
+// Plays `ticks` ticks of the module through the mixer in the given mode.
 std::vector<int16_t> render(const xmw::Module &m, unsigned mode, int ticks)
 {
-    std::vector<int16_t> out;
-    int (*savedCpu)(void) = dsmCpuIsPPro;
-    int savedFilter = mOutputFilterMode, savedRamp = mDisableVolumeRamping;
-    dsmCpuIsPPro = notPPro;
-    mOutputFilterMode = 0;
-    mDisableVolumeRamping = 0;
-    EXPECT_EQ(dsmInit(kRate, mode), 0);
-    EXPECT_EQ(dsmOpenChannels(m.channels), 0);
-    EXPECT_EQ(gmpInit(&mixerDevice), 0);
-    std::vector<uint8_t> bytes = m.build();
-    ModuleRecord *module = nullptr;
-    EXPECT_EQ(gmpLoadXMMemory(bytes.data(), bytes.size(), 1, nullptr, &module), 0);
-    int channels[32];
-    for (int i = 0; i < 32; i++)
-        channels[i] = i;
-    PlayState *ps = nullptr;
-    if (module && gmpPlaySong(module, -1, -1, -1, 1, -1, channels, &ps) == 0) {
-        unsigned carry = 0;
-        for (int t = 0; t < ticks; t++) {
-            EXPECT_EQ(gmpPlay(), 0);
-            carry += kRate * 100;
-            unsigned frames = carry / g_updRate;
-            carry %= g_updRate;
-            size_t at = out.size();
-            out.resize(at + 2 * frames);
-            EXPECT_EQ(dsmMixData(frames, out.data() + at), 0);
-        }
-        gmpStopSong(ps);
-    }
-    EXPECT_EQ(gmpFreeModule(module), 0);
-    dsmCloseChannels();
-    dsmClose();
-    dsmCpuIsPPro = savedCpu;
-    mOutputFilterMode = savedFilter;
-    mDisableVolumeRamping = savedRamp;
-    return out;
-}
-
-uint64_t fnv1a(const std::vector<int16_t> &v)
-{
-    uint64_t h = 1469598103934665603ull;
-    const uint8_t *p = reinterpret_cast<const uint8_t *>(v.data());
-    for (size_t i = 0; i < v.size() * 2; i++) {
-        h ^= p[i];
-        h *= 1099511628211ull;
-    }
-    return h;
+    mixrender::Options o;
+    o.rate = kRate;
+    o.mode = mode;
+    o.channels = m.channels;
+    o.ticks = ticks;
+    return mixrender::render(gmpLoadXMMemory, m.build(), o);
 }
 
 // 10 log10(signal energy / difference energy), in dB.
@@ -140,7 +70,7 @@ void checkRender(const Case &c)
     std::vector<int16_t> ints = render(c.make(), kInt, c.ticks);
     ASSERT_FALSE(ints.empty());
     EXPECT_GT(peak(ints), 1000) << "the render is silent";
-    uint64_t h = fnv1a(ints);
+    uint64_t h = mixrender::hash(ints);
     EXPECT_EQ(h, c.intHash) << c.name << ": integer render hash 0x" << std::hex << h;
     std::vector<int16_t> floats = render(c.make(), kFloat, c.ticks);
     std::vector<int16_t> interp = render(c.make(), kInterp, c.ticks);
