@@ -1,4 +1,4 @@
-// Real MOD, S3M and IT modules from the fetched corpus: each must load and
+// Real XM, MOD, S3M and IT modules from the fetched corpus: each must load and
 // play a minute of song time through the recording device without an error.
 // IT envelopes are also read back straight from the files and compared.
 #include <dirent.h>
@@ -77,6 +77,7 @@ unsigned le32(const std::vector<uint8_t> &b, size_t at) { return le16(b, at) | (
 
 }  // namespace
 
+TEST(CorpusLoaders, EveryXMLoadsAndPlaysAMinute) { loadAndPlayAll("xm", gmpLoadXM); }
 TEST(CorpusLoaders, EveryMODLoadsAndPlaysAMinute) { loadAndPlayAll("mod", gmpLoadMOD); }
 TEST(CorpusLoaders, EveryS3MLoadsAndPlaysAMinute) { loadAndPlayAll("s3m", gmpLoadS3M); }
 TEST(CorpusLoaders, EveryITLoadsAndPlaysAMinute) { loadAndPlayAll("it", gmpLoadIT); }
