@@ -8,28 +8,11 @@
 #include <sstream>
 
 #include "dump.h"
+#include "golden_file.h"
 #include "loadhelp.h"
 #include "support/it_writer.h"
 #include "support/mod_writer.h"
 #include "support/s3m_writer.h"
-
-namespace {
-
-void checkGolden(const std::string &name, const std::string &text)
-{
-    const std::string path = std::string(Q5_SOURCE_DIR) + "/tests/sound/loaders/golden/" + name;
-    if (std::getenv("Q5_UPDATE_GOLDEN")) {
-        std::ofstream(path) << text;
-        return;
-    }
-    std::ifstream in(path);
-    ASSERT_TRUE(in) << "missing " << path;
-    std::stringstream pinned;
-    pinned << in.rdbuf();
-    EXPECT_EQ(text, pinned.str()) << "dump of " << name << " changed";
-}
-
-}  // namespace
 
 TEST(GoldenLoader, SmallMOD)
 {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "golden_file.h"
 #include "sound/mixer/dsm.h"
 #include "sound/player/gmplayer.h"
 #include "support/it_writer.h"
@@ -47,20 +48,6 @@ std::string trace(LoadMemoryFn load, const std::vector<uint8_t> &bytes, int tick
         o << line << "\n";
     gmpClose();
     return o.str();
-}
-
-void checkGolden(const std::string &name, const std::string &text)
-{
-    const std::string path = std::string(Q5_SOURCE_DIR) + "/tests/sound/loaders/golden/" + name;
-    if (std::getenv("Q5_UPDATE_GOLDEN")) {
-        std::ofstream(path) << text;
-        return;
-    }
-    std::ifstream in(path);
-    ASSERT_TRUE(in) << "missing " << path;
-    std::stringstream pinned;
-    pinned << in.rdbuf();
-    EXPECT_EQ(text, pinned.str()) << "trace of " << name << " changed";
 }
 
 std::vector<uint8_t> smallMOD()
