@@ -11,6 +11,7 @@
 #include <string>
 
 #include "effects/gfx_dir.h"
+#include "menu_text.h"
 #include "support/xmwriter.h"
 
 #ifdef DEMO_PROGRAM
@@ -103,17 +104,7 @@ TEST(Program, WholeShowRunsFromMenuToCredits)
     const DemoRun r = run_demo("2");
     EXPECT_EQ(r.status, 0) << r.err;
     const std::string expected =
-        "\n"
-        "**************************************************\n"
-        "*       3dfx setup for LUMO vo. 1.3 by Q5        *\n"
-        "**************************************************\n"
-        "\n"
-        "\n"
-        " 1. 512x384 \n"
-        " 2. 640x480 \n"
-        " 3. 800x600\n"
-        " 4. 1024x768\n"
-        "\nVAL> "
+        std::string(MENU) +
         "xres:640 yres:480 selected\n\t"
         "q5 - fast fast prod by\nfennamovirelsardandanoldgfxbytullo\nAt ovrun7\n\r";
     EXPECT_EQ(r.out, expected);
