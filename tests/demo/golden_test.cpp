@@ -49,6 +49,12 @@ void on_frame(const uint32_t *rgb, int w, int h, uint64_t index, void *user)
     auto want = c->hashes.find(index);
     if (want != c->hashes.end())
         want->second = fnv1a(rgb, (size_t)w * (size_t)h);
+}
+
+// The program reads the sync value after each swap returns.
+void on_swap(uint64_t index, void *user)
+{
+    Capture *c = (Capture *)user;
     auto s = c->sync_after.find(index);
     if (s != c->sync_after.end())
         set_sync_value(s->second);
@@ -73,15 +79,26 @@ protected:
         ASSERT_EQ(init_glide(512, 384), 1);
         CreateTarget(512, 384);
         glide::setFrameHook(on_frame, &cap);
+        glide::setSwapHook(on_swap, &cap);
     }
     void TearDown() override
     {
         if (SANITIZED)
             return;
-        glide::setFrameHook(nullptr, nullptr);
-        close_glide();
+        close();
         set_sync_value(0);
     }
+    // Closing shows the last frame swapped.
+    void close()
+    {
+        if (closed)
+            return;
+        closed = true;
+        close_glide();
+        glide::setFrameHook(nullptr, nullptr);
+        glide::setSwapHook(nullptr, nullptr);
+    }
+    bool closed = false;
     void ask(std::initializer_list<uint64_t> frames)
     {
         for (uint64_t f : frames)
@@ -106,6 +123,7 @@ TEST_F(GoldenFrames, Effect1RippleTunnelAndFade)
     ask({1, 3, 5, 8, 20, 136});
     effekt1();
     close_effekt1();
+    close();
     EXPECT_EQ(cap.frames, 3u + 6u + 128u);
     expect({{1, 0x3bbb36e7ce90dacbull},
             {3, 0xe29923ac92562e4full},
@@ -123,6 +141,7 @@ TEST_F(GoldenFrames, Effect2Scenes)
     ask({0, 1, 2, 3, 34});
     effekt2();
     close_effekt2();
+    close();
     EXPECT_EQ(cap.frames, 1u + 2u + 32u);
     expect({{0, 0xdf55e2fe0030c728ull},
             {1, 0x78a9bc48a4a6bf0full},
@@ -137,6 +156,7 @@ TEST_F(GoldenFrames, Effect3CreditsAndGreetings)
     ask({0, 149, 300, 301, 450, 799});
     effekt3();
     close_effekt3();
+    close();
     EXPECT_EQ(cap.frames, 800u);
     expect({{0, 0xa3ddd2f33060dad8ull},
             {149, 0x7cf9e6cbe4f0a627ull},
