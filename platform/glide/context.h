@@ -51,7 +51,7 @@ struct Context {
 
     bool pacing = true;
     bool referenceRaster = false;
-    int threads = 0;  // 0 = one per processor
+    int threads = 0;  // 0 = one per processor plus the program thread
     Clock::time_point retraceBase, lastSwap, lastShown;
     uint64_t shown = 0;  // frames shown
     uint64_t swaps = 0;  // frames handed to the drawing threads
@@ -84,6 +84,8 @@ struct Context {
     void flush();
     // Draws, paces and shows the frame handed off at the last swap, if any.
     void showPending();
+    // Paces and shows that frame, which is drawn (ready: since when).
+    void presentPending(Clock::time_point ready);
     // The state changed: the next draw call takes a new snapshot.
     void changed() { queued = nullptr; }
 };

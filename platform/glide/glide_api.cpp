@@ -108,10 +108,13 @@ void readEnvironment(Context &c) {
     }
 }
 
+// By default one drawing thread per processor besides the program thread,
+// which draws too while it waits for a frame, but sleeps through the pacing
+// and sets up the next frame while the last one is drawn.
 int effectiveThreads(const Context &c) {
     if (c.threads > 0) return c.threads;
     const unsigned n = std::thread::hardware_concurrency();
-    return n == 0 ? 1 : static_cast<int>(std::min(n, 16u));
+    return n == 0 ? 2 : static_cast<int>(std::min(n, 16u)) + 1;
 }
 
 void printStats(const Context &c) {
@@ -233,11 +236,8 @@ void Context::flush() {
     queued = nullptr;
 }
 
-void Context::showPending() {
-    if (!pendingShow) return;
-    finishDrawing();
+void Context::presentPending(Clock::time_point ready) {
     pendingShow = false;
-    const Clock::time_point ready = Clock::now();
     bool missed = false;
     const Clock::time_point at = waitRetrace(*this, pendingInterval, missed);
     countFrame(*this, at, ready, missed);
@@ -246,6 +246,12 @@ void Context::showPending() {
         quitDelivered = true;  // once per window
         if (quitHook) quitHook(quitUser);
     }
+}
+
+void Context::showPending() {
+    if (!pendingShow) return;
+    finishDrawing();
+    presentPending(Clock::now());
 }
 
 // ---------------------------------------------------------------------------
@@ -575,12 +581,15 @@ void grDrawPolygon(int nverts, const int ilist[], const GrVertex vlist[]) {
 void grBufferSwap(int swap_interval) {
     glide::Context &c = ctx();
     if (!c.open) return;
-    // The frame before is drawn and shown; this one goes to the drawing
-    // threads while the program goes on to the next. Its buffer is shown at
-    // the next swap; the new back buffer keeps the frame from two swaps ago.
-    c.showPending();
+    // The frame before is drawn by now. This one goes to the drawing threads
+    // (into the buffer shown two swaps ago, which it starts from) while the
+    // frame before waits for its retrace and is shown, and while the program
+    // goes on to the next frame, which is shown at the next swap.
+    c.finishDrawing();
+    const auto ready = glide::Clock::now();
     c.renderer.submit(c.backSurface(), c.memPointers());
     c.queued = nullptr;
+    if (c.pendingShow) c.presentPending(ready);
     c.pendingShow = true;
     c.pendingBuffer = c.back;
     c.pendingInterval = swap_interval;
