@@ -27,6 +27,7 @@ struct FrameStats {
     Clock::time_point firstShown;
     int lowestPerSecond = -1;  // fewest frames shown in any one second (-1: no whole second yet)
     FILE *log = nullptr;       // GLIDE_STATS_LOG: one line per shown frame
+    double lastCpuMs = 0;      // the process's CPU time at the last line
 };
 
 struct Context {

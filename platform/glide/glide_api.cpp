@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <thread>
 
 #include "platform/glide/context.h"
@@ -90,7 +91,7 @@ void readEnvironment(Context &c) {
     if (const char *path = env("GLIDE_STATS_LOG")) {
         c.frameStats.log = std::fopen(path, "w");
         if (c.frameStats.log) {
-            std::fprintf(c.frameStats.log, "# frame shown_ms ready_ms missed\n");
+            std::fprintf(c.frameStats.log, "# frame shown_ms ready_ms missed cpu_ms\n");
         } else {
             std::fprintf(stderr, "glide: GLIDE_STATS_LOG=%s cannot be written: %s\n", path, std::strerror(errno));
         }
@@ -200,8 +201,12 @@ void countFrame(Context &c, Clock::time_point shownAt, Clock::time_point readyAt
         f.lowestPerSecond = f.lowestPerSecond < 0 ? n : std::min(f.lowestPerSecond, n);
     }
     if (f.log) {
-        std::fprintf(f.log, "%llu %.3f %.3f %d\n", static_cast<unsigned long long>(c.shown), interval,
-                     c.shown > 0 ? ms(readyAt - c.lastShown) : 0.0, missed ? 1 : 0);
+        timespec ts;
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+        const double cpu = static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) * 1e-6;
+        std::fprintf(f.log, "%llu %.3f %.3f %d %.3f\n", static_cast<unsigned long long>(c.shown), interval,
+                     c.shown > 0 ? ms(readyAt - c.lastShown) : 0.0, missed ? 1 : 0, cpu - f.lastCpuMs);
+        f.lastCpuMs = cpu;
     }
     c.lastShown = shownAt;
 }

@@ -11,7 +11,8 @@ namespace glide {
 
 // Draw with the plain reference rasteriser (one thread) instead of the fast one.
 void setReferenceRaster(bool on);
-// Number of drawing threads (the caller included); 0 = one per processor.
+// Number of drawing threads (the caller included); 0 = one per processor plus
+// the caller.
 void setThreadCount(int n);
 int threadCount();
 // Turn the 60 Hz retrace pacing of grBufferSwap on or off.
