@@ -592,7 +592,8 @@ void grBufferSwap(int swap_interval) {
     // goes on to the next frame, which is shown at the next swap.
     c.finishDrawing();
     const auto ready = glide::Clock::now();
-    c.renderer.submit(c.backSurface(), c.memPointers());
+    c.renderer.submit(c.backSurface(), c.memPointers());  // draws it here when alone
+    c.frameStats.waitSeconds += std::chrono::duration<double>(glide::Clock::now() - ready).count();
     c.queued = nullptr;
     if (c.pendingShow) c.presentPending(ready);
     c.pendingShow = true;
