@@ -123,6 +123,11 @@ static void draw_mesh()
 
 static float zoom_pos;
 
+// The far end of the tube: the distance at which a ray that meets no wall
+// ends. Of the order the nearly axial rays reach (EPSILON limits their
+// distance), where the brightness 90000 / t is below one step.
+static const double kFarEnd = 1e6;
+
 // Casts one ray per mesh vertex into the tube x^2 + y^2 = KON_RADIE^2 and
 // maps the hit point to texture coordinates (s along the tube, t around it)
 // and a brightness that falls with distance.
@@ -158,11 +163,17 @@ static void tunnel_vertices(float T, float extra_white)
 
             const double ka = (double)dx * dx + (double)dy * dy;
             const double kb = 2.0 * ((double)Ox * dx + (double)Oy * dy);
-            // Inside the tube kc < 0, so the root is real and t1 > 0.
+            // Inside the tube kc < 0, so the root is real and t1 >= 0. A ray
+            // straight down the axis (dx = dy = 0, on the fixed camera's
+            // vertex (19, 20)) meets no wall: t1 is +0 and t2 -0. Such a ray,
+            // or any distance that is not finite and positive, sees the far
+            // end of the tube.
             const float r = (float)std::sqrt(kb * kb - 4.0 * ka * kc);
             const double t1 = (-kb + r) / (2.0 * ka + EPSILON);
             const double t2 = (-kb - r) / (2.0 * ka + EPSILON);
-            const double t = t1 > 0 ? t1 : t2;
+            double t = t1 > 0 ? t1 : t2;
+            if (!(t > 0.0) || !std::isfinite(t))
+                t = kFarEnd;
 
             const double hx = Ox + dx * t, hy = Oy + dy * t, hz = Oz + dz * t;
             GrVertex &v = uvmap[i][j];
@@ -170,7 +181,7 @@ static void tunnel_vertices(float T, float extra_white)
             v.tmuvtx[0].tow = (float)std::fabs(std::atan2(hy, hx) * 256.0 / PI);
             v.oow = 1.0f;
             float L = (float)(90000.0 / t) + extra_white;
-            if (!(L <= 255.0f))  // also a ray straight down the axis (t = 0)
+            if (L > 255.0f)
                 L = 255.0f;
             // Negative on purpose: the board's colour iterators wrap, so the
             // far end glows and raising L fades the tube out.

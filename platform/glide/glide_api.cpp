@@ -1,10 +1,12 @@
 // glide_api.cpp: the API entry points for start-up, render state, frames and
 // the swap; the texture functions live in texmem.cpp.
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <thread>
 
 #include "platform/glide/context.h"
@@ -14,7 +16,6 @@ namespace glide {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr auto kRetrace = std::chrono::nanoseconds(16666667);  // 60 Hz
 
 // A colour in the format given to grSstWinOpen, as 0xAARRGGBB.
@@ -86,6 +87,15 @@ void readEnvironment(Context &c) {
         }
     }
     c.stats = env("GLIDE_STATS") && std::strcmp(env("GLIDE_STATS"), "0") != 0;
+    c.frameStats = FrameStats{};
+    if (const char *path = env("GLIDE_STATS_LOG")) {
+        c.frameStats.log = std::fopen(path, "w");
+        if (c.frameStats.log) {
+            std::fprintf(c.frameStats.log, "# frame shown_ms ready_ms missed cpu_ms\n");
+        } else {
+            std::fprintf(stderr, "glide: GLIDE_STATS_LOG=%s cannot be written: %s\n", path, std::strerror(errno));
+        }
+    }
     c.captureDir.clear();
     c.capture = CaptureSpec{};
     if (const char *dir = env("GLIDE_CAPTURE_DIR")) {
@@ -99,19 +109,27 @@ void readEnvironment(Context &c) {
     }
 }
 
+// By default one drawing thread per processor besides the program thread,
+// which draws too while it waits for a frame, but sleeps through the pacing
+// and sets up the next frame while the last one is drawn.
 int effectiveThreads(const Context &c) {
     if (c.threads > 0) return c.threads;
     const unsigned n = std::thread::hardware_concurrency();
-    return n == 0 ? 1 : static_cast<int>(std::min(n, 16u));
+    return n == 0 ? 2 : static_cast<int>(std::min(n, 16u)) + 1;
 }
 
 void printStats(const Context &c) {
+    const FrameStats &f = c.frameStats;
     const double seconds = std::chrono::duration<double>(c.lastShown - c.retraceBase).count();
+    char lowest[32] = "-";
+    if (f.lowestPerSecond >= 0) std::snprintf(lowest, sizeof lowest, "%d", f.lowestPerSecond);
     std::fprintf(stderr,
-                 "glide: %llu frames shown, %.1f fps average, worst frame %.1f ms, raster %.2f ms per frame "
+                 "glide: %llu frames shown, %.1f fps average, lowest %s fps in a second, worst frame %.1f ms, "
+                 "%llu missed the retrace (at most %d in a row), waited %.2f ms per frame for the drawing "
                  "(%d threads, %s)\n",
-                 static_cast<unsigned long long>(c.shown), c.shown && seconds > 0 ? c.shown / seconds : 0.0,
-                 c.worstFrame * 1000.0, c.shown ? c.rasterSeconds * 1000.0 / c.shown : 0.0, c.renderer.threads(),
+                 static_cast<unsigned long long>(c.shown), c.shown && seconds > 0 ? c.shown / seconds : 0.0, lowest,
+                 f.worstFrame * 1000.0, static_cast<unsigned long long>(f.missed), f.longestMissRun,
+                 c.shown ? f.waitSeconds * 1000.0 / c.shown : 0.0, c.renderer.threads(),
                  c.display ? c.display->name() : "none");
 }
 
@@ -137,22 +155,60 @@ void showFrame(Context &c, const uint16_t *frame) {
     ++c.shown;
 }
 
-// Waits for the retrace at which a swap with this interval is shown. The
-// retraces lie on a fixed 60 Hz grid from grSstWinOpen, so pacing never
-// drifts; a late frame waits for the next grid point.
-void waitRetrace(Context &c, int interval) {
+// Waits for the retrace at which a swap with this interval is shown and
+// returns when that is: the retraces lie on a fixed 60 Hz grid from
+// grSstWinOpen, so pacing never drifts; a late frame waits for the next grid
+// point and has missed its retrace. Unpaced, a frame is shown at once and
+// has missed when it came more than one retrace after the last.
+Clock::time_point waitRetrace(Context &c, int interval, bool &missed) {
     const Clock::time_point now = Clock::now();
     if (!c.pacing || interval <= 0) {
+        missed = c.shown > 0 && now - c.lastSwap > kRetrace;
         c.lastSwap = now;
-        return;
+        return now;
     }
     Clock::time_point target = c.lastSwap + interval * kRetrace;
-    if (target < now) {
+    missed = target < now;
+    if (missed) {
         const auto ticks = (now - c.retraceBase + kRetrace - std::chrono::nanoseconds(1)) / kRetrace;
         target = c.retraceBase + ticks * kRetrace;
     }
     std::this_thread::sleep_until(target);
     c.lastSwap = target;
+    return target;
+}
+
+// The statistics of one shown frame: shownAt is its retrace (paced) or the
+// moment it was shown, readyAt when it was drawn and the program had swapped
+// the next one.
+void countFrame(Context &c, Clock::time_point shownAt, Clock::time_point readyAt, bool missed) {
+    FrameStats &f = c.frameStats;
+    const auto ms = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
+    const double interval = c.shown > 0 ? ms(shownAt - c.lastShown) : 0.0;
+    f.worstFrame = std::max(f.worstFrame, interval / 1000.0);
+    if (missed) {
+        ++f.missed;
+        f.longestMissRun = std::max(f.longestMissRun, ++f.missRun);
+    } else {
+        f.missRun = 0;
+    }
+    // Frames shown within the second that ends here, once a whole second has passed.
+    if (c.shown == 0) f.firstShown = shownAt;
+    f.lastSecond.push_back(shownAt);
+    while (f.lastSecond.front() <= shownAt - std::chrono::seconds(1)) f.lastSecond.pop_front();
+    if (shownAt - f.firstShown >= std::chrono::seconds(1)) {
+        const int n = static_cast<int>(f.lastSecond.size());
+        f.lowestPerSecond = f.lowestPerSecond < 0 ? n : std::min(f.lowestPerSecond, n);
+    }
+    if (f.log) {
+        timespec ts;
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+        const double cpu = static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) * 1e-6;
+        std::fprintf(f.log, "%llu %.3f %.3f %d %.3f\n", static_cast<unsigned long long>(c.shown), interval,
+                     c.shown > 0 ? ms(readyAt - c.lastShown) : 0.0, missed ? 1 : 0, cpu - f.lastCpuMs);
+        f.lastCpuMs = cpu;
+    }
+    c.lastShown = shownAt;
 }
 
 }  // namespace
@@ -168,13 +224,39 @@ void fatal(const std::string &message) {
     std::_Exit(1);
 }
 
-void Context::flush() {
-    if (!renderer.pending()) return;
+void Context::finishDrawing() {
+    if (!renderer.drawing()) return;
     const Clock::time_point t0 = Clock::now();
-    Surface s = backSurface();
-    renderer.flush(s, memPointers());
-    rasterSeconds += std::chrono::duration<double>(Clock::now() - t0).count();
+    renderer.finish();
+    frameStats.waitSeconds += std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+void Context::flush() {
+    finishDrawing();
+    if (renderer.pending()) {
+        const Clock::time_point t0 = Clock::now();
+        renderer.flush(backSurface(), memPointers());
+        frameStats.waitSeconds += std::chrono::duration<double>(Clock::now() - t0).count();
+    }
     queued = nullptr;
+}
+
+void Context::presentPending(Clock::time_point ready) {
+    pendingShow = false;
+    bool missed = false;
+    const Clock::time_point at = waitRetrace(*this, pendingInterval, missed);
+    countFrame(*this, at, ready, missed);
+    showFrame(*this, colour[pendingBuffer].data());
+    if (!quitDelivered && display && display->quitRequested()) {
+        quitDelivered = true;  // once per window
+        if (quitHook) quitHook(quitUser);
+    }
+}
+
+void Context::showPending() {
+    if (!pendingShow) return;
+    finishDrawing();
+    presentPending(Clock::now());
 }
 
 // ---------------------------------------------------------------------------
@@ -204,7 +286,9 @@ const uint16_t *backBuffer() {
 }
 const uint16_t *frontBuffer() {
     Context &c = ctx();
-    return c.open ? c.colour[1 - c.back].data() : nullptr;
+    if (!c.open) return nullptr;
+    c.showPending();
+    return c.colour[1 - c.back].data();
 }
 const uint16_t *depthBuffer() {
     Context &c = ctx();
@@ -219,8 +303,14 @@ const uint8_t *textureMemory(int tmu) {
     return c.tmuMem[tmu].data();
 }
 void setFrameHook(FrameHook hook, void *user) {
-    ctx().frameHook = hook;
-    ctx().frameUser = user;
+    Context &c = ctx();
+    if (c.open) c.showPending();
+    c.frameHook = hook;
+    c.frameUser = user;
+}
+void setSwapHook(SwapHook hook, void *user) {
+    ctx().swapHook = hook;
+    ctx().swapUser = user;
 }
 uint32_t displayColour(uint16_t pixel) {
     Context &c = ctx();
@@ -304,9 +394,9 @@ FxBool grSstWinOpen(FxU32, GrScreenResolution_t res, GrScreenRefresh_t, GrColorF
         c.display = glide::openHeadlessDisplay();
     }
     c.shown = 0;
+    c.swaps = 0;
+    c.pendingShow = false;
     c.quitDelivered = false;
-    c.worstFrame = 0;
-    c.rasterSeconds = 0;
     c.retraceBase = c.lastSwap = c.lastShown = glide::Clock::now();
     c.open = true;
     return FXTRUE;
@@ -315,9 +405,12 @@ FxBool grSstWinOpen(FxU32, GrScreenResolution_t res, GrScreenRefresh_t, GrColorF
 void grSstWinClose(void) {
     glide::Context &c = ctx();
     if (!c.open) return;
+    c.showPending();
     c.flush();
     glide::recordEnd();
     if (c.stats) glide::printStats(c);
+    if (c.frameStats.log) std::fclose(c.frameStats.log);
+    c.frameStats.log = nullptr;
     c.display.reset();
     c.open = false;
     for (auto &b : c.colour) std::vector<uint16_t>().swap(b);
@@ -493,17 +586,22 @@ void grDrawPolygon(int nverts, const int ilist[], const GrVertex vlist[]) {
 void grBufferSwap(int swap_interval) {
     glide::Context &c = ctx();
     if (!c.open) return;
-    c.flush();
-    glide::waitRetrace(c, swap_interval);
-    c.back = 1 - c.back;  // the old back buffer is shown; the new one keeps its old frame
-    const auto now = glide::Clock::now();
-    if (c.shown > 0) c.worstFrame = std::max(c.worstFrame, std::chrono::duration<double>(now - c.lastShown).count());
-    c.lastShown = now;
-    glide::showFrame(c, c.colour[1 - c.back].data());
-    if (!c.quitDelivered && c.display && c.display->quitRequested()) {
-        c.quitDelivered = true;  // once per window
-        if (c.quitHook) c.quitHook(c.quitUser);
-    }
+    // The frame before is drawn by now. This one goes to the drawing threads
+    // (into the buffer shown two swaps ago, which it starts from) while the
+    // frame before waits for its retrace and is shown, and while the program
+    // goes on to the next frame, which is shown at the next swap.
+    c.finishDrawing();
+    const auto ready = glide::Clock::now();
+    c.renderer.submit(c.backSurface(), c.memPointers());  // draws it here when alone
+    c.frameStats.waitSeconds += std::chrono::duration<double>(glide::Clock::now() - ready).count();
+    c.queued = nullptr;
+    if (c.pendingShow) c.presentPending(ready);
+    c.pendingShow = true;
+    c.pendingBuffer = c.back;
+    c.pendingInterval = swap_interval;
+    c.back = 1 - c.back;
+    if (c.swapHook) c.swapHook(c.swaps, c.swapUser);
+    ++c.swaps;
 }
 
 void glideSetQuitHook(GlideQuitHook hook, void *user) {

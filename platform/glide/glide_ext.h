@@ -11,7 +11,8 @@ namespace glide {
 
 // Draw with the plain reference rasteriser (one thread) instead of the fast one.
 void setReferenceRaster(bool on);
-// Number of drawing threads (the caller included); 0 = one per processor.
+// Number of drawing threads (the caller included); 0 = one per processor plus
+// the caller.
 void setThreadCount(int n);
 int threadCount();
 // Turn the 60 Hz retrace pacing of grBufferSwap on or off.
@@ -29,9 +30,18 @@ const uint16_t *depthBuffer();
 const uint8_t *textureMemory(int tmu);
 
 // Called on every shown frame with 0x00RRGGBB pixels after the output gamma,
-// frameIndex counting from 0 at grSstWinOpen. nullptr removes it.
+// frameIndex counting from 0 at grSstWinOpen. nullptr removes it. The swap
+// hands its frame to the drawing threads and returns; the frame is shown at
+// the next swap (or read-back of the front buffer, or grSstWinClose), while
+// the program prepares the frame after it. Frames swapped before a change
+// of hook go to the old hook.
 using FrameHook = void (*)(const uint32_t *rgb, int width, int height, uint64_t frameIndex, void *user);
 void setFrameHook(FrameHook hook, void *user);
+// Called by every grBufferSwap once its frame is handed off, before it is
+// drawn or shown, with the frame's index (as the frame hook's): what a swap
+// decides for the program (a clock step, a value it then reads) belongs here.
+using SwapHook = void (*)(uint64_t frameIndex, void *user);
+void setSwapHook(SwapHook hook, void *user);
 
 // 0x00RRGGBB of a 565 pixel through the output gamma table (gamma 1.7 unless
 // GLIDE_GAMMA says otherwise at grSstWinOpen).

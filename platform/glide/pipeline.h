@@ -79,7 +79,7 @@ inline void shadePixel(const Triangle &tri, const uint8_t *const mem[kNumTmu], S
     Rgb out = colourCombine(st, iter, tex, p.z);
     if (st.blendOn) {
         const int a = static_cast<int>(st.constColour >> 24);
-        const Rgb d = expand565(s.colour[idx]);
+        const Rgb d = blendDestination(s.colour[idx], x, y, st.dither == GR_DITHER_4x4);
         out = {blendChannel(st, out.r, d.r, a), blendChannel(st, out.g, d.g, a), blendChannel(st, out.b, d.b, a)};
     }
     s.colour[idx] = packDither(out, x, y, st.dither != GR_DITHER_DISABLE);

@@ -183,6 +183,32 @@ inline Rgb expand565(uint16_t p) {
     return {(r5 << 3) | (r5 >> 2), (g6 << 2) | (g6 >> 4), (b5 << 3) | (b5 >> 2)};
 }
 
+// Dither subtraction: while 4x4 dithering is on, blending reads the
+// destination with the dither taken back out. A channel stored as k at
+// matrix entry d came from a value in [k - d/16, k + 1 - d/16) steps of its
+// 5 or 6 bits; it reads as the middle of that range (a 5-bit step is about
+// 8 of the 8-bit units, a 6-bit step about 4). So a blend does not lay a
+// second dither pattern over the first: a layer that adds nothing leaves
+// the stored frame exactly as it was, and an additive layer adds no bias.
+struct UnditherTables {
+    uint8_t from5[16][32], from6[16][64];
+    constexpr UnditherTables() : from5(), from6() {
+        auto clamp8 = [](int v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); };
+        for (int d = 0; d < 16; ++d) {
+            for (int k = 0; k < 32; ++k) from5[d][k] = clamp8((2 * ((k << 3) | (k >> 2)) + 8 - d) >> 1);
+            for (int k = 0; k < 64; ++k) from6[d][k] = clamp8((4 * ((k << 2) | (k >> 4)) + 9 - d) >> 2);
+        }
+    }
+};
+inline constexpr UnditherTables kUndither{};
+
+// The destination pixel as blending reads it (subtract: 4x4 dithering on).
+inline Rgb blendDestination(uint16_t p, int x, int y, bool subtract) {
+    if (!subtract) return expand565(p);
+    const int d = kDither4x4[y & 3][x & 3];
+    return {kUndither.from5[d][p >> 11], kUndither.from6[d][(p >> 5) & 63], kUndither.from5[d][p & 31]};
+}
+
 inline Rgb expand332(uint8_t p) {
     const int r3 = p >> 5, g3 = (p >> 2) & 7, b2 = p & 3;
     return {(r3 << 5) | (r3 << 2) | (r3 >> 1), (g3 << 5) | (g3 << 2) | (g3 >> 1), b2 * 0x55};

@@ -152,7 +152,7 @@ struct LevelView {
     }
     const int32_t u = (s8 >> v.L) - 128, w = (t8 >> v.L) - 128;
     const int i0 = u >> 8, j0 = w >> 8;
-    const int fu = u & 255, fv = w & 255;
+    const int fu = bilinearFraction(u), fv = bilinearFraction(w);
     const uint32_t ia = static_cast<uint32_t>(addrS(i0)), ib = static_cast<uint32_t>(addrS(i0 + 1));
     const uint32_t ra = static_cast<uint32_t>(addrT(j0)) << v.wl, rb = static_cast<uint32_t>(addrT(j0 + 1)) << v.wl;
     // The three channels in 16-bit lanes of one word: each weighted sum is
@@ -177,7 +177,7 @@ struct LevelView {
     }
     const int32_t u = (s8 >> v.L) - 128, w = (t8 >> v.L) - 128;
     const int i0 = u >> 8, j0 = w >> 8;
-    const int fu = u & 255, fv = w & 255;
+    const int fu = bilinearFraction(u), fv = bilinearFraction(w);
     const uint32_t ia = static_cast<uint32_t>(addrS(i0)), ib = static_cast<uint32_t>(addrS(i0 + 1));
     const uint32_t ra = static_cast<uint32_t>(addrT(j0)) << v.wl, rb = static_cast<uint32_t>(addrT(j0 + 1)) << v.wl;
     int wt[4];
@@ -203,7 +203,7 @@ struct FootprintCache {
                                                             FootprintCache &fc) {
     const int32_t u = (s8 >> v.L) - 128, w = (t8 >> v.L) - 128;
     const int i0 = u >> 8, j0 = w >> 8;
-    const int fu = u & 255, fv = w & 255;
+    const int fu = bilinearFraction(u), fv = bilinearFraction(w);
     if (i0 != fc.i0 || j0 != fc.j0) {
         auto addrS = [&](int i) { return v.andS >= 0 ? (i & v.andS) : std::clamp(i, 0, v.wmask); };
         auto addrT = [&](int j) { return v.andT >= 0 ? (j & v.andT) : std::clamp(j, 0, v.hmask); };
@@ -230,6 +230,7 @@ void triFast(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, i
     const int64_t drx = t.p[P_R].dx, dgx = t.p[P_G].dx, dbx = t.p[P_B].dx, dwx = t.p[P_W].dx;
     const int64_t dsx = t.p[P_S0 + 2 * tb].dx, dtx = t.p[P_T0 + 2 * tb].dx;
     const bool dither = st.dither != GR_DITHER_DISABLE;
+    const bool undither = st.dither == GR_DITHER_4x4;  // dither subtraction when blending
     const bool depthWrite = st.depthMask;
     const int depthFunc = st.depthFunc, depthBias = st.depthBias;
     // Along a span of constant 1/w the LOD is constant too (unless dithered),
@@ -375,7 +376,7 @@ void triFast(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, i
                     }
                 }
                 if constexpr (kBL == BL::Add) {
-                    const Rgb d = expand565(crow[x]);
+                    const Rgb d = blendDestination(crow[x], x, y, undither);
                     out = {std::min(255, out.r + d.r), std::min(255, out.g + d.g), std::min(255, out.b + d.b)};
                 }
                 crow[x] = packDither(out, x, y, dither);

@@ -186,6 +186,8 @@ struct Recording {
     uint64_t frames = 0;
     FrameHook previousHook = nullptr;
     void *previousUser = nullptr;
+    SwapHook previousSwapHook = nullptr;
+    void *previousSwapUser = nullptr;
 };
 
 Recording *active = nullptr;  // deliberately not a static object: see recordEnd
@@ -199,10 +201,19 @@ void audioToSink(const uint8_t *pcm, size_t bytes, void *user) {
     static_cast<RecordSink *>(user)->audio(pcm, bytes);
 }
 
+// A frame is shown: its pictures go to the encoder.
 void onFrame(const uint32_t *rgb, int width, int height, uint64_t frameIndex, void *user) {
     auto *r = static_cast<Recording *>(user);
     if (r->previousHook) r->previousHook(rgb, width, height, frameIndex, r->previousUser);
     r->sink->video(rgb, width, height);
+}
+
+// A frame is swapped: the clock moves on by its 1/60 s, and the music with
+// it, while the frame is drawn; the program reads the music's sync values
+// after the swap returns, as it would after a paced swap.
+void onSwap(uint64_t frameIndex, void *user) {
+    auto *r = static_cast<Recording *>(user);
+    if (r->previousSwapHook) r->previousSwapHook(frameIndex, r->previousSwapUser);
     recording::virtualClock().advance();
     ++r->frames;
     const auto now = std::chrono::steady_clock::now();
@@ -324,11 +335,14 @@ bool recordBegin(int width, int height) {
     Context &c = ctx();
     r->previousHook = c.frameHook;
     r->previousUser = c.frameUser;
+    r->previousSwapHook = c.swapHook;
+    r->previousSwapUser = c.swapUser;
     recording::VirtualClock &clock = recording::virtualClock();
     clock.begin();
     clock.setAudioConsumer(audioToSink, r->sink.get());
     active = r.release();
     setFrameHook(onFrame, active);
+    setSwapHook(onSwap, active);
     return true;
 }
 
@@ -337,6 +351,7 @@ void recordEnd() {
     std::unique_ptr<Recording> r(active);
     active = nullptr;
     setFrameHook(r->previousHook, r->previousUser);
+    setSwapHook(r->previousSwapHook, r->previousSwapUser);
     // After the last frame: release the sound output, drop what lies beyond.
     recording::virtualClock().end();
     const double elapsed = secondsSince(r->start);

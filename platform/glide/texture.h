@@ -132,6 +132,10 @@ inline int pixelLod(const TmuState &tmu, bool lodDitherAllowed, int lodBase, int
     return LodCalc(tmu, lodDitherAllowed, lodBase).at(oow32, x, y);
 }
 
+// The fraction a bilinear blend uses of a coordinate with 8 fraction bits:
+// this board keeps 4 bits of it (in 1/16 steps, still on the 1/256 scale).
+inline int bilinearFraction(int32_t u) { return u & 0xF0; }
+
 // Bilinear weights of texels (i, j), (i+1, j), (i, j+1), (i+1, j+1) for
 // 8-bit fractions fu, fv: 8-bit weights that always sum to 256, so that a
 // blend of 8-bit channels stays within 16 bits.
@@ -154,10 +158,10 @@ inline Texel sampleUnit(const TmuState &tmu, const uint8_t *mem, int32_t s8, int
         const int j = addressTexel(t8 >> (8 + L), hl, tmu.clampT);
         return fetchTexel(src, mem, L, i, j);
     }
-    // Bilinear: texel centres at half-texel offsets, 8-bit weights.
+    // Bilinear: texel centres at half-texel offsets, 4-bit fractions.
     const int32_t u = (s8 >> L) - 128, v = (t8 >> L) - 128;
     const int i0 = u >> 8, j0 = v >> 8;
-    const int fu = u & 255, fv = v & 255;
+    const int fu = bilinearFraction(u), fv = bilinearFraction(v);
     const int ia = addressTexel(i0, wl, tmu.clampS), ib = addressTexel(i0 + 1, wl, tmu.clampS);
     const int ja = addressTexel(j0, hl, tmu.clampT), jb = addressTexel(j0 + 1, hl, tmu.clampT);
     const Texel c00 = fetchTexel(src, mem, L, ia, ja), c10 = fetchTexel(src, mem, L, ib, ja);

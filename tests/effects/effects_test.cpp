@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <memory>
 #include <string>
@@ -31,6 +32,7 @@ struct Frame {
     Trace trace;                    // state calls of the frame (draw calls left out)
     std::vector<float> pic_shades;  // colour of the first vertex of each picture quad
     float first_polygon_r = -1;     // colour of the frame's first surface polygon
+    bool finite = true;             // every logged triangle vertex finite
 };
 
 class Schedule : public testing::Test {
@@ -75,6 +77,9 @@ protected:
                 continue;
             }
             if (c.name == "grDrawTriangle") {
+                for (const GrVertex &v : c.verts)
+                    for (float x : {v.x, v.y, v.r, v.g, v.b, v.oow, v.tmuvtx[0].sow, v.tmuvtx[0].tow})
+                        f.finite = f.finite && std::isfinite(x);
                 if (in_picture && !c.verts.empty())
                     f.pic_shades.push_back(c.verts[0].r);
                 in_picture = false;
@@ -98,8 +103,6 @@ std::unique_ptr<showtest::GfxDir> Schedule::dir;
 TEST_F(Schedule, Effect1PhasesFollowTheMusic)
 {
     ASSERT_EQ(init_effekt1(640, 480), 1);
-    // The 2400 mesh triangles of each frame are only counted.
-    rec::board().log_triangles = false;
     const long ripple = 5, tunnel = 240;
     sync_at[ripple] = 1;
     sync_at[ripple + tunnel] = 3;
@@ -130,6 +133,10 @@ TEST_F(Schedule, Effect1PhasesFollowTheMusic)
         EXPECT_EQ(frames[f].triangles, 2400);
         EXPECT_EQ(frames[f].clears, 0);
     }
+    // Every vertex of every frame is finite, the tunnel's centre ray (a ray
+    // down the axis of the fixed camera) included.
+    for (size_t f = 0; f < frames.size(); f++)
+        EXPECT_TRUE(frames[f].finite) << "frame " << f;
     // The render state left behind: opaque blending, Gouraud colour.
     const Trace &last = frames.back().trace;
     EXPECT_EQ(last[last.size() - 2], "grColorCombine(3,1,0,1,0)");

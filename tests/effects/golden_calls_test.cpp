@@ -104,10 +104,10 @@ TEST_F(GoldenCalls, Effect1)
     EXPECT_EQ(rec::swaps(), 3 + 237 + 128);
     expect({{1, 0xad74f82b042bda39ull},
             {3, 0x3af5133616f51757ull},
-            {4, 0xfdc6696047c68157ull},
-            {5, 0xcec1b49caae4cf0aull},
-            {60, 0x358d61a734cd3f83ull},
-            {100, 0x9cc705fe629cebb0ull},
+            {4, 0x622ece7781dbad77ull},
+            {5, 0x58216f112ad0538eull},
+            {60, 0xcf1b20ef16430907ull},
+            {100, 0x61831a9a5bd1a7bcull},
             {230, 0x721a62f79a1235dbull},
             {300, 0xdb2ed872878bbfe0ull},
             {368, 0xb70ea54196f1e36full}});

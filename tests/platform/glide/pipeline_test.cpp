@@ -298,6 +298,27 @@ TEST_F(Pipeline, DitheredClearFollowsTheOrderedMatrix) {
     }
 }
 
+TEST_F(Pipeline, DitherSubtractionKeepsADitheredFrameUnderAnEmptyAdditiveLayer) {
+    // With 4x4 dithering the destination is read with its dither taken out,
+    // so an additive black layer leaves a dithered gradient exactly as it
+    // was (read as plain 5-6-5, a sixth of its pixels would move up a step).
+    grDitherMode(GR_DITHER_4x4);
+    for (bool reference : {false, true}) {
+        glide::setReferenceRaster(reference);
+        grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ZERO, GR_BLEND_ZERO);
+        GrVertex a = vtx(0, 0, 0, 0, 0), b = vtx(256, 0, 255, 255, 255), c = vtx(256, 16, 255, 255, 255),
+                 d = vtx(0, 16, 0, 0, 0);
+        grDrawTriangle(&a, &b, &c);
+        grDrawTriangle(&c, &d, &a);
+        const std::vector<uint16_t> before(glide::backBuffer(), glide::backBuffer() + 320 * 16);
+        grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ZERO);
+        quad(0, 0, 320, 16, 0, 0, 0, 0, 0);
+        const std::vector<uint16_t> after(glide::backBuffer(), glide::backBuffer() + 320 * 16);
+        EXPECT_TRUE(before == after) << "reference " << reference;
+    }
+    glide::setReferenceRaster(false);
+}
+
 TEST_F(Pipeline, SwapKeepsTheFrameFromTwoSwapsAgo) {
     grBufferClear(0x00FF0000, 0, 0xFFFF);
     grBufferSwap(1);

@@ -228,6 +228,14 @@ TEST_F(Texturing, PointAndBilinearSamplingWithWrap) {
     // Shifted by half a texel, bilinear takes the average.
     quad(0, 0, 64, 64, 0.5f, 0, 64.5f, 64);
     EXPECT_EQ(pixel(4, 4) >> 11, 127 >> 3);
+    // The weights keep 4 bits of the fraction: 0.3 texel (76/256) past a
+    // black centre weighs the white neighbour by 4/16, in both rasterisers.
+    for (bool reference : {false, true}) {
+        glide::setReferenceRaster(reference);
+        quad(0, 0, 64, 64, 0.3f, 0, 64.3f, 64);
+        EXPECT_EQ(pixel(4, 4) >> 11, (255 * 4 / 16) >> 3) << "reference " << reference;
+    }
+    glide::setReferenceRaster(false);
     // Wrap: s = 256 + 5 reads texel 5 (white); s = -251 as well.
     grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_POINT_SAMPLED);
     grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_WRAP);
