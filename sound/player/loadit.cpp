@@ -55,11 +55,15 @@ struct ITLoad {
     uint8_t *conv = nullptr;     // one converted pattern
     unsigned convSize = 0;       // bytes at conv
     uint8_t *inst = nullptr;     // one instrument header
+    // Pattern bytes name instruments 0..254 only; the file may count more
+    // (look them up through isUsed).
     uint8_t instUsed[256] = {};
     int chanLimit = 0;           // entries of higher channels are dropped
     int maxChanFound = -1;
     ChannelMemory mem[64] = {};
 };
+
+bool isUsed(const ITLoad &s, unsigned inst) { return inst < sizeof s.instUsed && s.instUsed[inst]; }
 
 int LoadError(ITLoad &s, int error)
 {
@@ -420,10 +424,13 @@ int LoadSample(ITLoad &s, unsigned i, const uint8_t *offsets, int addSD,
     uint8_t sh[itSampleSize];
     unsigned long got = 0;
     long offset = static_cast<long>(ldLE32(offsets + 4 * i));
-    if (offset != 0 && (error = ldReadAt(s.file, s.fileSize, offset, sh, itSampleSize, &got)) != 0)
-        return error;
-    if (got != itSampleSize)
-        std::memset(sh, 0, sizeof sh);  // no header: an empty sample
+    std::memset(sh, 0, sizeof sh);  // offset 0: no header, an empty sample
+    if (offset != 0) {
+        if ((error = ldReadAt(s.file, s.fileSize, offset, sh, itSampleSize, &got)) != 0)
+            return error;
+        if (got != itSampleSize)
+            return errEndOfFile;
+    }
 
     const uint8_t flags = sh[0x12];
     // Before version 2.14 the stereo bit was sometimes left set by mistake.
@@ -495,10 +502,14 @@ int LoadInstrument(ITLoad &s, unsigned i, const uint8_t *offsets, bool newFormat
     long offset = static_cast<long>(ldLE32(offsets + 4 * i));
     unsigned long got = 0;
     int error;
-    if (offset != 0 && (error = ldReadAt(s.file, s.fileSize, offset, ih, itInstSize, &got)) != 0)
-        return error;
-    if (got < (newFormat ? 0ul + itNewInstMin : 0ul + itInstSize))
-        std::memset(ih, 0, itInstSize);  // no complete header: an empty instrument
+    // Offset 0: no header, an empty instrument. The new format may end
+    // with its pitch envelope.
+    if (offset != 0) {
+        if ((error = ldReadAt(s.file, s.fileSize, offset, ih, itInstSize, &got)) != 0)
+            return error;
+        if (got < (newFormat ? 0ul + itNewInstMin : 0ul + itInstSize))
+            return errEndOfFile;
+    }
 
     // The keyboard's distinct sample numbers, in order of first appearance.
     const uint8_t *kb = ih + 0x40;
@@ -525,7 +536,7 @@ int LoadInstrument(ITLoad &s, unsigned i, const uint8_t *offsets, bool newFormat
     for (unsigned k = 0; k < count; k++)
         inst->sampleList[k] = m->samples[list[k] - 1];
     ldCopyName(inst->name, ih + 0x20, 26);
-    inst->used = s.instUsed[i];
+    inst->used = isUsed(s, i);
 
     if (count != 0) {
         if ((error = memAlloc(240, reinterpret_cast<void **>(&inst->noteSamples))) != 0)
@@ -724,7 +735,7 @@ int LoadIT(fileHandle file, int addSD, gmpSampleCallback sampleCallback, ModuleR
     } else {
         // One instrument standing for each sample.
         for (unsigned i = 0; i < numInsts; i++) {
-            int used = s.instUsed[i];
+            int used = isUsed(s, i);
             InstrumentRecord *inst;
             if ((error = gmpAllocInstrument(used ? 1 : 0, &inst)) != 0)
                 return LoadError(s, error);

@@ -307,11 +307,14 @@ int LoadS3M(fileHandle file, int addSD, gmpSampleCallback sampleCallback, Module
     for (unsigned i = 0; i < insNum; i++) {
         uint8_t ih[s3mInstSize];
         long offset = ldLE16(instPtrs + 2 * i) * 16l;
-        unsigned long got = 0;
-        if (offset != 0 && (error = ldReadAt(file, fileSize, offset, ih, s3mInstSize, &got)) != 0)
-            return LoadError(s, error);
-        if (got != s3mInstSize)
-            std::memset(ih, 0, sizeof ih);  // no header: an empty instrument
+        std::memset(ih, 0, sizeof ih);  // pointer 0: no header, an empty instrument
+        if (offset != 0) {
+            unsigned long got = 0;
+            if ((error = ldReadAt(file, fileSize, offset, ih, s3mInstSize, &got)) != 0)
+                return LoadError(s, error);
+            if (got != s3mInstSize)
+                return LoadError(s, errEndOfFile);
+        }
 
         int used = s.instUsed[i];
         InstrumentRecord *inst;

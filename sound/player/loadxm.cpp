@@ -386,11 +386,18 @@ int loadInstrument(XMLoad *ld, unsigned i, unsigned fileInsts, int64_t *pos)
     for (unsigned s = 0; s < fileSamples; s++) {
         uint8_t sh[smpHeaderBytes];
         CHECK(readAt(ld, hdrPos + static_cast<int64_t>(s) * spacing, sh, smpHeaderBytes));
-        uint32_t length = rd32(sh + smpLength);
-        if (length > 0x7FFFFFEF)
+        const uint32_t stored = rd32(sh + smpLength);
+        if (stored > 0x7FFFFFEF)
             return errInvalidInst;
-        if (dataPos + dataLen + length > ld->fileSize)
-            return errEndOfFile;
+        // Data the file does not hold are cut off (16-bit data at a whole
+        // frame); the next sample still starts after the stored length.
+        int64_t avail = ld->fileSize - (dataPos + dataLen);
+        uint32_t length = stored;
+        if (avail < static_cast<int64_t>(length)) {
+            length = avail > 0 ? static_cast<uint32_t>(avail) : 0;
+            if (sh[smpType] & 0x10)
+                length &= ~1u;
+        }
         if (s < records) {
             SampleRecord *smp = inst->sampleList[s];
             std::memcpy(smp->name, sh + smpName, 22);
@@ -419,7 +426,7 @@ int loadInstrument(XMLoad *ld, unsigned i, unsigned fileInsts, int64_t *pos)
             }
             smp->fileOffset = static_cast<uint32_t>(dataPos + dataLen);
         }
-        dataLen += length;
+        dataLen += stored;
     }
     *pos = dataPos + dataLen;
     return errOK;

@@ -447,6 +447,52 @@ TEST(LoaderIT, DamagedPatternsAndOffsets)
     EXPECT_EQ(loadIT(m).error, errInvalidInst);
 }
 
+// Instrument and sample headers whose offset lies (partly) past the end of
+// the file refuse the load; they used to load as empty ones.
+TEST(LoaderIT, HeadersPastTheEndAreRefused)
+{
+    itw::Module m = basic();
+    m.useInstruments = true;
+    m.instruments.resize(1);
+    m.instruments[0].useSample(1);
+    std::vector<uint8_t> bytes = itw::write(m);
+    const size_t insOff = 192 + m.orders.size(), smpOff = insOff + 4;
+    auto patched = [&bytes](size_t at, uint32_t offset) {
+        std::vector<uint8_t> b = bytes;
+        for (int k = 0; k < 4; k++)
+            b[at + k] = static_cast<uint8_t>(offset >> (8 * k));
+        return b;
+    };
+    const uint32_t size = static_cast<uint32_t>(bytes.size());
+    EXPECT_EQ(Loaded(gmpLoadITMemory, patched(insOff, size - 100)).error, errEndOfFile);
+    EXPECT_EQ(Loaded(gmpLoadITMemory, patched(insOff, 0x7FFFFFF0)).error, errEndOfFile);
+    EXPECT_EQ(Loaded(gmpLoadITMemory, patched(smpOff, size - 40)).error, errEndOfFile);
+}
+
+// Pattern bytes name instruments 0 to 254 only; a file may count up to 65535
+// (found reading past the 256 flags of the used instruments).
+TEST(LoaderIT, MoreThan256InstrumentsOrSamples)
+{
+    itw::Module m = basic();
+    m.samples.resize(700);
+    Loaded noInsts = loadIT(m);
+    ASSERT_EQ(noInsts.error, 0);
+    ASSERT_EQ(noInsts->numInsts, 700u);
+    EXPECT_EQ(noInsts->instruments[0]->used, 1u);
+    for (unsigned i = 1; i < 700; i++)
+        ASSERT_EQ(noInsts->instruments[i]->used, 0u) << i;
+
+    m.useInstruments = true;
+    m.instruments.resize(700);
+    m.instruments[0].useSample(1);
+    Loaded insts = loadIT(m);
+    ASSERT_EQ(insts.error, 0);
+    ASSERT_EQ(insts->numInsts, 700u);
+    EXPECT_EQ(insts->instruments[0]->used, 1u);
+    for (unsigned i = 1; i < 700; i++)
+        ASSERT_EQ(insts->instruments[i]->used, 0u) << i;
+}
+
 TEST(LoaderIT, CallbackErrorAbortsTheLoad)
 {
     recdev::reset();

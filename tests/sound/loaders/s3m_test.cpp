@@ -204,3 +204,18 @@ TEST(LoaderS3M, OversizedAndDamagedPatterns)
     EXPECT_EQ(dumpPattern(cut->patterns[0]), "  0: 0:40/00\n");
     EXPECT_EQ(cut->patterns[0]->length, 8u + 4u + 63u);
 }
+
+// An instrument pointer (partly) past the end of the file refuses the load;
+// it used to load as an empty instrument.
+TEST(LoaderS3M, InstrumentHeaderPastTheEndIsRefused)
+{
+    s3mw::Module m = basic();
+    std::vector<uint8_t> bytes = s3mw::write(m);
+    const size_t ptr = 96 + m.orders.size();
+    for (size_t paragraph : {(bytes.size() - 40) / 16, size_t{0xFFFF}}) {
+        std::vector<uint8_t> b = bytes;
+        b[ptr] = static_cast<uint8_t>(paragraph);
+        b[ptr + 1] = static_cast<uint8_t>(paragraph >> 8);
+        EXPECT_EQ(Loaded(gmpLoadS3MMemory, b).error, errEndOfFile) << paragraph;
+    }
+}

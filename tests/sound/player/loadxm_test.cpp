@@ -324,8 +324,11 @@ TEST(LoaderXM, HostileCountsAndIndices)
     xmw::Module big = simpleModule();
     big.instruments[0].samples[0].lengthOverride = 0x7FFFFFFF;  // impossible
     EXPECT_EQ(loadBytes(big.build(), &mod), errInvalidInst);
-    big.instruments[0].samples[0].lengthOverride = 100000;  // beyond the file
-    EXPECT_EQ(loadBytes(big.build(), &mod), errEndOfFile);
+    big.instruments[0].samples[0].lengthOverride = 100000;  // beyond the file: cut to it
+    big.pattern(0).set(0, 0, "C-4 01 .. ...");
+    ASSERT_EQ(loadBytes(big.build(), &mod), 0);
+    EXPECT_EQ(mod->samples[0]->sampleLength, 16u);
+    gmpFreeModule(mod);
 
     // Packed data that end inside an entry.
     xmw::Module patt = simpleModule(2, 2);
@@ -339,17 +342,27 @@ TEST(LoaderXM, HostileCountsAndIndices)
     gmpFreeModule(mod);
 }
 
-TEST(LoaderXM, EveryTruncationFailsCleanly)
+// A file cut anywhere before its sample data fails cleanly; one cut inside
+// the sample data loads the part of the sample that is there.
+TEST(LoaderXM, EveryTruncationFailsCleanlyOrCutsTheSample)
 {
     xmw::Module m = simpleModule(2, 4);
     m.pattern(0).set(0, 0, "C-4 01 20 A01").set(3, 1, "=== .. .. ...");
     m.instruments[0].vol.on = true;
     m.instruments[0].vol.points = {{0, 64}, {4, 32}};
     std::vector<uint8_t> bytes = m.build();
+    const size_t dataStart = bytes.size() - 16;  // the one sample's 16 bytes end the file
     for (size_t n = 0; n < bytes.size(); n++) {
         std::vector<uint8_t> part(bytes.begin(), bytes.begin() + static_cast<long>(n));
         ModuleRecord *mod = nullptr;
-        int error = loadBytes(part, &mod);
+        int error = loadBytes(part, &mod, 0);
+        if (n >= dataStart) {
+            ASSERT_EQ(error, 0) << n;
+            EXPECT_EQ(mod->samples[0]->sampleLength, n - dataStart);
+            EXPECT_LE(mod->samples[0]->loopEnd, n - dataStart);
+            gmpFreeModule(mod);
+            continue;
+        }
         ASSERT_NE(error, 0) << n;
         EXPECT_TRUE(error == errEndOfFile || error == errInvalidModule || error == errFileRead)
             << n << " " << error;
