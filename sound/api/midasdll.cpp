@@ -46,6 +46,10 @@ unsigned numAutoEffectChannels = 0;
 // Modules loaded by MIDASloadModule and not freed yet.
 mapi::LiveSet<ModuleRecord *> liveModules;
 
+// Every song slot playing a module of the most channels a module can have:
+// more could never be used, and the mixer's records grow with the count.
+constexpr int maxOpenChannels = int(gmpMaxSongs) * int(gmpMaxChannels);
+
 // The first 48 bytes decide the loader.
 uint8_t moduleHeader[48];
 
@@ -338,7 +342,7 @@ int MIDASopenChannels(int numChannels)
     PollLock lock;
     if (!midasSDInit)
         return fail(errSDFailure);
-    if (numChannels <= 0)
+    if (numChannels <= 0 || numChannels > maxOpenChannels)
         return fail(errInvalidArguments);
     if (midasSDChans && channelsInUse())
         return fail(errDeviceBusy);

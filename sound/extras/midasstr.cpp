@@ -213,12 +213,25 @@ void writerPass(strStream *s)
     }
 }
 
+// The poll interval is an eighth of the buffer, seconds for a long one:
+// sleeping it in short slices lets a stop (which joins this thread) return
+// at once rather than after the rest of the interval.
+void sleepPollInterval(strStream *s)
+{
+    unsigned left = s->pollInterval;
+    while (left > 0 && !s->stopRequest.load(std::memory_order_acquire)) {
+        unsigned slice = left < 10 ? left : 10;
+        usleep(slice * 1000);
+        left -= slice;
+    }
+}
+
 void *StreamPlayerThread(void *arg)
 {
     strStream *s = static_cast<strStream *>(arg);
     while (!s->stopRequest.load(std::memory_order_acquire)) {
         writerPass(s);
-        usleep(s->pollInterval * 1000);
+        sleepPollInterval(s);
     }
     s->stopRequest.store(0, std::memory_order_relaxed);
     return nullptr;

@@ -223,6 +223,15 @@ static void caseStreamHandles(void)
     FAILS(MIDASgetStreamBytesBuffered(s), 0u, ERR_INVALID_ARGS);
     FAILS(MIDASpauseStream(NULL), 0, ERR_INVALID_ARGS);
     FAILS(MIDASresumeStream(wild), 0, ERR_INVALID_ARGS);
+    /* A file stream with a minute of buffer: its writer sleeps an eighth of
+     * that between fills, and stopping it must not wait for the sleep
+     * (found by fuzz_api). */
+    s = MIDASplayStreamFile(rawPath, 1, 8000, 60000, 1);
+    CHECK(s != NULL);
+    sleepMs(20);
+    alarm(3);
+    CHECK(MIDASstopStream(s));
+    alarm(20);
     /* A live stream with no data pointer. */
     s = MIDASplayStreamPolling(1, 22050, 100);
     CHECK(s != NULL);
@@ -326,6 +335,7 @@ static void caseChannelsAndStartUp(void)
     FAILS(MIDASinit(), 0, ERR_BUSY);
     FAILS(MIDASstartup(), 0, ERR_BUSY);
     FAILS(MIDASopenChannels(-1), 0, ERR_INVALID_ARGS);
+    FAILS(MIDASopenChannels(0x10000000), 0, ERR_INVALID_ARGS); /* found by fuzz_api */
     FAILS(MIDASfreeChannel(0), 0, ERR_NO_CHANNELS);
     CHECK(MIDASopenChannels(4));
     FAILS(MIDASfreeChannel(4), 0, ERR_INVALID_CHANNEL);
