@@ -182,6 +182,11 @@ void writerPass(strStream *s)
     if (strFreeSpace(s, &freeBytes) != errOK)
         return;
     freeBytes &= ~3u;
+    // Input taken since the last output. ADPCM data with no good block in
+    // it decodes to nothing: in a looping section the pass would read it
+    // round and round, never returning to see a stop request. A whole trip
+    // around the section without output ends it as silence.
+    unsigned long idleBytes = 0;
     while (freeBytes > 0) {
         if (s->pendingBytes == 0 && s->bytesLeft > 0) {
             unsigned n = s->bytesLeft < s->readBufferBytes ? s->bytesLeft : s->readBufferBytes;
@@ -205,6 +210,11 @@ void writerPass(strStream *s)
             s->pending += used;
             s->pendingBytes -= used;
             freeBytes -= written;
+            idleBytes = written ? 0 : idleBytes + used;
+            if (idleBytes > s->sectionLength) {
+                fillSilence(s, freeBytes);
+                return;
+            }
         } else {
             // The section has ended and does not loop.
             fillSilence(s, freeBytes);

@@ -231,6 +231,12 @@ static void caseStreamHandles(void)
     sleepMs(20);
     alarm(3);
     CHECK(MIDASstopStream(s));
+    /* A looping ADPCM stream of data that is not ADPCM: its writer must not
+     * spin in one endless pass (found by fuzz_api). */
+    s = MIDASplayStreamFile(rawPath, 5, 8000, 500, 1);
+    CHECK(s != NULL);
+    sleepMs(20);
+    CHECK(MIDASstopStream(s));
     alarm(20);
     /* A live stream with no data pointer. */
     s = MIDASplayStreamPolling(1, 22050, 100);
