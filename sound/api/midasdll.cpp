@@ -335,6 +335,16 @@ bool channelsInUse()
     return false;
 }
 
+// The channels are closing or opening anew: the automatic effect channels
+// (numbers of the old set) are stopped and forgotten, by the API and by the
+// sample service.
+int dropAutoChannels()
+{
+    if (numAutoEffectChannels && !MIDASfreeAutoEffectChannels())
+        return mLastError;
+    return fxSetAutoChannels(0, nullptr);
+}
+
 }  // namespace
 
 int MIDASopenChannels(int numChannels)
@@ -347,6 +357,8 @@ int MIDASopenChannels(int numChannels)
     if (midasSDChans && channelsInUse())
         return fail(errDeviceBusy);
     int error;
+    if (midasSDChans && (error = dropAutoChannels()) != errOK)
+        return fail(error);
     if ((error = midasSD->OpenChannels(unsigned(numChannels))) != errOK)
         return fail(error);
     // The flags always match the count: an allocation never reads past them.
@@ -379,10 +391,7 @@ int MIDAScloseChannels(void)
         return fail(errNoChannels);
     if (channelsInUse())
         return fail(errDeviceBusy);
-    // The automatic effect channels go with the rest.
-    if (numAutoEffectChannels && !MIDASfreeAutoEffectChannels())
-        return 0;
-    int error = fxSetAutoChannels(0, nullptr);
+    int error = dropAutoChannels();
     if (error == errOK)
         error = midasSD->CloseChannels();
     if (error != errOK)

@@ -355,6 +355,17 @@ static void caseChannelsAndStartUp(void)
     CHECK(MIDASstartup()); /* after a close, a fresh start is fine */
 }
 
+/* Reopened fewer: automatic channels 2 and 3 went with the old set, and the
+ * close must not trip over them (found by fuzz_api). */
+static void caseReopenedChannels(void)
+{
+    up();
+    CHECK(MIDASopenChannels(4));
+    CHECK(MIDASallocAutoEffectChannels(4));
+    CHECK(MIDASopenChannels(2));
+    down();
+}
+
 /* Before MIDASstartup and MIDASinit, and after MIDASclose: nothing is up.
  * Calls that need the device fail; the rest do nothing. */
 static void nothingIsUp(void)
@@ -421,6 +432,7 @@ static const struct {
     {"sample handles", caseSampleHandles},
     {"echoes and post-processors", caseEchoesAndPostProcessors},
     {"channels and start-up", caseChannelsAndStartUp},
+    {"reopened channels", caseReopenedChannels},
     {"before start-up", caseBeforeStartUp},
     {"before init", caseBeforeInit},
     {"after close", caseAfterClose},
