@@ -52,6 +52,9 @@ public:
         for (std::size_t i = 0; i < live_.size(); i++)
             if (live_[i] == h) {
                 live_[i] = live_.back();
+                // No stale copy stays behind in the spare capacity: the
+                // leak checker would take it for a reference.
+                live_.back() = T{};
                 live_.pop_back();
                 return true;
             }
@@ -60,7 +63,12 @@ public:
     bool empty() const { return live_.empty(); }
     std::size_t size() const { return live_.size(); }
     T last() const { return live_.back(); }
-    void clear() { live_.clear(); }
+    void clear()
+    {
+        for (T &v : live_)
+            v = T{};
+        live_.clear();
+    }
 
 private:
     std::vector<T> live_;
