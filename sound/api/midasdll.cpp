@@ -7,21 +7,26 @@
 
 #include "sound/api/errors.h"
 #include "sound/api/file.h"
+#include "sound/api/mapi.h"
 #include "sound/api/mglobals.h"
 #include "sound/api/midas.h"
 #include "sound/api/mmem.h"
 #include "sound/api/mpoll.h"
-#include "sound/extras/mecho.h"
 #include "sound/extras/midasfx.h"
 #include "sound/extras/midasstr.h"
 #include "sound/player/gmplayer.h"
 
+using mapi::fail;
+using mapi::PollLock;
+
 namespace {
 
-// One playing song: its play state and the device channels of its module
-// channels 0..numChannels-1 (the record is allocated with room for them).
+// One playing song: its module, its play state and the device channels of
+// its module channels 0..numChannels-1 (the record is allocated with room
+// for them).
 struct SongSlot {
     uint32_t numChannels;
+    ModuleRecord *module;
     PlayState *playHandle;
     int channels[1];
 };
@@ -37,43 +42,59 @@ int playModuleOpenChannels = 0;     // the channels belong to the playing song
 int forceNoSound = 0;
 unsigned *autoEffectChannels = nullptr;
 unsigned numAutoEffectChannels = 0;
-int numEchoEffects = 0;
+
+// Modules loaded by MIDASloadModule and not freed yet.
+mapi::LiveSet<ModuleRecord *> liveModules;
+
+// Every song slot playing a module of the most channels a module can have:
+// more could never be used, and the mixer's records grow with the count.
+constexpr int maxOpenChannels = int(gmpMaxSongs) * int(gmpMaxChannels);
 
 // The first 48 bytes decide the loader.
 uint8_t moduleHeader[48];
 
-int fail(int error)
+// The song of a play handle (1..16) that is playing now, or null. The
+// handle is only compared, never used as an index unchecked.
+SongSlot *slotOf(MIDASmodulePlayHandle handle)
+{
+    if (handle < 1 || handle > gmpMaxSongs)
+        return nullptr;
+    return mPlayHandles[handle - 1];
+}
+
+}  // namespace
+
+int mapi::fail(int error)
 {
     mLastError = error;
     return 0;
 }
 
-// Holds the poll lock for a scope.
-struct PollLock {
-    PollLock() { LockPollThread(); }
-    ~PollLock() { UnlockPollThread(); }
-    PollLock(const PollLock &) = delete;
-    PollLock &operator=(const PollLock &) = delete;
-};
+void mapi::adoptModule(ModuleRecord *module) { liveModules.add(module); }
 
-SongSlot *slotOf(MIDASmodulePlayHandle handle) { return mPlayHandles[handle - 1]; }
-
-}  // namespace
+bool mapi::ready() { return midasSDInit && midasGMPInit && midasFxInit && midasStrInit; }
 
 int MIDASstartup(void)
 {
+    // Resetting the state under a running library would lose its songs,
+    // channels and thread: MIDASclose (and MIDASstopBackgroundPlay) first.
+    if (MIDASthread || midasSDInit || midasGMPInit || midasFxInit || midasStrInit)
+        return fail(errDeviceBusy);
     MIDASthread = 0;
     midasFxInit = 0;
     midasStrInit = 0;
     amplification = 100;
     channelAmplification = 0;
     midasSetDefaults();
+    if (chanAllocated)
+        memFree(chanAllocated);
     chanAllocated = nullptr;
     playModuleOpenChannels = 0;
     forceNoSound = 0;
+    if (autoEffectChannels)
+        memFree(autoEffectChannels);
     autoEffectChannels = nullptr;
     numAutoEffectChannels = 0;
-    numEchoEffects = 0;
     for (SongSlot *&slot : mPlayHandles)
         slot = nullptr;
     return 1;
@@ -101,6 +122,12 @@ int MIDASdetectSoundCard(void) { return MIDASdetectSD() && midasSDNumber != 5; }
 
 int MIDASinit(void)
 {
+    // A player thread started before now polls as soon as the device is up.
+    PollLock lock;
+    // A second start would leak the first one's device and player state; a
+    // start that failed half way is undone by MIDASclose first.
+    if (midasSDInit || midasGMPInit || midasFxInit || midasStrInit)
+        return fail(errDeviceBusy);
     int error;
     midasEMSInit = 0;
     mUseEMS = 0;
@@ -155,11 +182,9 @@ int MIDASclose(void)
         StopPlayThread();
         MIDASthread = 0;
     }
-    if (numEchoEffects) {
-        if ((error = mEchoClose()) != errOK)
-            return fail(error);
-        numEchoEffects = 0;
-    }
+    PollLock lock;
+    if ((error = mapi::closeEffects()) != errOK)
+        return fail(error);
     if (numAutoEffectChannels && !MIDASfreeAutoEffectChannels())
         return 0;
     if (midasStrInit) {
@@ -176,6 +201,14 @@ int MIDASclose(void)
         if (mPlayHandles[i] && !MIDASstopModule(i + 1))
             return 0;
     }
+    // Modules the application did not free: their samples leave the device
+    // before the device goes.
+    while (!liveModules.empty()) {
+        ModuleRecord *module = liveModules.last();
+        if ((error = gmpFreeModule(module)) != errOK)
+            return fail(error);
+        liveModules.remove(module);
+    }
     if (midasGMPInit) {
         if ((error = gmpClose()) != errOK)
             return fail(error);
@@ -190,6 +223,7 @@ int MIDASclose(void)
             memFree(chanAllocated);
             chanAllocated = nullptr;
         }
+        mapi::forgetChannelPlays();
     }
     if (midasSDInit) {
         if ((error = midasSD->Close()) != errOK)
@@ -258,6 +292,10 @@ int MIDASstartBackgroundPlay(unsigned pollRate)
 {
     // Half the poll period, so the device is topped up twice per period.
     int sleepMs = pollRate == 0 ? 20 : int(1000 / pollRate) / 2;
+    // One player thread: a second would share the stop handshake with the
+    // first, and one of them would never be told to end.
+    if (MIDASthread)
+        return fail(errDeviceBusy);
     StartPlayThread(sleepMs);
     MIDASthread = 1;
     return 1;
@@ -282,24 +320,58 @@ void MIDASlock(void) { LockPollThread(); }
 
 void MIDASunlock(void) { UnlockPollThread(); }
 
+namespace {
+
+// A song or a stream plays on the open channels: closing or reopening them
+// would leave it writing to channels the device no longer has.
+bool channelsInUse()
+{
+    for (SongSlot *song : mPlayHandles)
+        if (song)
+            return true;
+    for (strStream *s : streams)
+        if (s)
+            return true;
+    return false;
+}
+
+// The channels are closing or opening anew: the automatic effect channels
+// (numbers of the old set) are stopped and forgotten, by the API and by the
+// sample service.
+int dropAutoChannels()
+{
+    if (numAutoEffectChannels && !MIDASfreeAutoEffectChannels())
+        return mLastError;
+    return fxSetAutoChannels(0, nullptr);
+}
+
+}  // namespace
+
 int MIDASopenChannels(int numChannels)
 {
     PollLock lock;
     if (!midasSDInit)
         return fail(errSDFailure);
-    if (numChannels <= 0)
+    if (numChannels <= 0 || numChannels > maxOpenChannels)
         return fail(errInvalidArguments);
+    if (midasSDChans && channelsInUse())
+        return fail(errDeviceBusy);
     int error;
-    midasChannels = unsigned(numChannels);
+    if (midasSDChans && (error = dropAutoChannels()) != errOK)
+        return fail(error);
     if ((error = midasSD->OpenChannels(unsigned(numChannels))) != errOK)
         return fail(error);
-    midasSDChans = 1;
+    // The flags always match the count: an allocation never reads past them.
     if (chanAllocated)
         memFree(chanAllocated);
     chanAllocated = nullptr;
+    midasChannels = 0;
+    midasSDChans = 1;
+    mapi::forgetChannelPlays();
     if ((error = memAlloc(numChannels, reinterpret_cast<void **>(&chanAllocated))) != errOK)
         return fail(error);
     std::memset(chanAllocated, 0, size_t(numChannels));
+    midasChannels = unsigned(numChannels);
 
     if (midasAmplification != -1 &&
         (error = midasSD->SetAmplification(unsigned(midasAmplification))) != errOK)
@@ -317,13 +389,18 @@ int MIDAScloseChannels(void)
     PollLock lock;
     if (!midasSDChans)
         return fail(errNoChannels);
-    int error = midasSD->CloseChannels();
+    if (channelsInUse())
+        return fail(errDeviceBusy);
+    int error = dropAutoChannels();
+    if (error == errOK)
+        error = midasSD->CloseChannels();
     if (error != errOK)
         return fail(error);
     midasSDChans = 0;
     midasChannels = 0;
     memFree(chanAllocated);
     chanAllocated = nullptr;
+    mapi::forgetChannelPlays();
     return 1;
 }
 
@@ -361,9 +438,9 @@ int MIDASfreeChannel(unsigned channel)
     PollLock lock;
     if (!midasSDChans)
         return fail(errNoChannels);
-    // Out-of-range numbers are ignored rather than written past the flags.
-    if (channel < midasChannels)
-        chanAllocated[channel] = 0;
+    if (channel >= midasChannels)
+        return fail(errInvalidChanNumber);
+    chanAllocated[channel] = 0;
     return 1;
 }
 
@@ -374,6 +451,12 @@ int MIDASallocAutoEffectChannels(unsigned numChannels)
         return 0;
     if (numChannels == 0)
         return fail(errInvalidBlock);
+    // More than are open could never be taken; the allocator would say so
+    // after a list of any size.
+    if (!midasSDChans)
+        return fail(errNoChannels);
+    if (numChannels > midasChannels)
+        return fail(errOutOfChannels);
     int error = memAlloc(int(numChannels * sizeof(unsigned)),
                          reinterpret_cast<void **>(&autoEffectChannels));
     if (error != errOK)
@@ -420,6 +503,15 @@ int MIDASfreeAutoEffectChannels(void)
 
 MIDASmodule MIDASloadModule(const char *fileName)
 {
+    // The loaders hand the samples to the device.
+    if (!mapi::ready()) {
+        fail(errSDFailure);
+        return nullptr;
+    }
+    if (fileName == nullptr) {
+        fail(errInvalidArguments);
+        return nullptr;
+    }
     fileHandle f;
     int error = fileOpen(fileName, 1, &f);
     if (error != errOK) {
@@ -454,6 +546,7 @@ MIDASmodule MIDASloadModule(const char *fileName)
         mLastError = error;
         return nullptr;
     }
+    liveModules.add(module);
     return module;
 }
 
@@ -466,7 +559,7 @@ MIDASmodulePlayHandle MIDASplayModuleSection(MIDASmodule module, int startPos, i
                                              int restartPos, int loopSong)
 {
     PollLock lock;
-    if (!module)
+    if (!liveModules.has(module))
         return fail(errInvalidArguments);
     int slot = 0;
     while (slot < gmpMaxSongs && mPlayHandles[slot])
@@ -488,6 +581,7 @@ MIDASmodulePlayHandle MIDASplayModuleSection(MIDASmodule module, int startPos, i
     if (error != errOK)
         return fail(error);
     song->numChannels = n;
+    song->module = module;
     song->playHandle = nullptr;
     for (unsigned i = 0; i < n; i++) {
         unsigned ch = MIDASallocateChannel();
@@ -514,8 +608,12 @@ MIDASmodulePlayHandle MIDASplayModuleSection(MIDASmodule module, int startPos, i
 
 int MIDASstopModule(MIDASmodulePlayHandle playHandle)
 {
+    if (playHandle == 0)
+        return 1;
     PollLock lock;
     SongSlot *song = slotOf(playHandle);
+    if (!song)
+        return fail(errNoModulePlaying);
     mPlayHandles[playHandle - 1] = nullptr;
     int error = gmpStopSong(song->playHandle);
     if (error != errOK) {
@@ -533,23 +631,32 @@ int MIDASstopModule(MIDASmodulePlayHandle playHandle)
         }
         MIDASfreeChannel(ch);
     }
-    if (playModuleOpenChannels) {
-        playModuleOpenChannels = 0;
-        if (!MIDAScloseChannels()) {
-            memFree(song);
-            return 0;
-        }
-    }
     memFree(song);
+    // The song's own channels close with it, unless a stream or another
+    // song has come to play on them since.
+    if (playModuleOpenChannels && !channelsInUse()) {
+        playModuleOpenChannels = 0;
+        if (!MIDAScloseChannels())
+            return 0;
+    }
     return 1;
 }
 
 int MIDASfreeModule(MIDASmodule module)
 {
+    if (module == nullptr)
+        return 1;
     PollLock lock;
+    if (!liveModules.has(module))
+        return fail(errInvalidArguments);
+    // Its songs end first: the player must not play a module that is gone.
+    for (int i = 0; i < gmpMaxSongs; i++)
+        if (mPlayHandles[i] && mPlayHandles[i]->module == module && !MIDASstopModule(i + 1))
+            return 0;
     int error = gmpFreeModule(module);
     if (error != errOK)
         return fail(error);
+    liveModules.remove(module);
     return 1;
 }
 
@@ -558,8 +665,13 @@ int MIDASgetPlayStatus(MIDASmodulePlayHandle playHandle, PlayStatus *status)
     // The player thread writes the information record at every row and the
     // refresh below writes it too: read it under the lock, not beside it.
     PollLock lock;
+    SongSlot *song = slotOf(playHandle);
+    if (!song)
+        return fail(errNoModulePlaying);
+    if (status == nullptr)
+        return fail(errInvalidArguments);
     PlayInfo *info;
-    int error = gmpGetInformation(slotOf(playHandle)->playHandle, &info);
+    int error = gmpGetInformation(song->playHandle, &info);
     if (error != errOK)
         return fail(error);
     status->position = info->position;
@@ -573,27 +685,36 @@ int MIDASgetPlayStatus(MIDASmodulePlayHandle playHandle, PlayStatus *status)
 int MIDASsetPosition(MIDASmodulePlayHandle playHandle, int newPosition)
 {
     PollLock lock;
-    int error = gmpSetPosition(slotOf(playHandle)->playHandle, newPosition);
+    SongSlot *song = slotOf(playHandle);
+    if (!song)
+        return fail(errNoModulePlaying);
+    int error = gmpSetPosition(song->playHandle, newPosition);
     return error == errOK ? 1 : fail(error);
 }
 
 int MIDASsetMusicVolume(MIDASmodulePlayHandle playHandle, unsigned volume)
 {
     PollLock lock;
-    int error = gmpSetMasterVolume(slotOf(playHandle)->playHandle, volume);
+    SongSlot *song = slotOf(playHandle);
+    if (!song)
+        return fail(errNoModulePlaying);
+    int error = gmpSetMasterVolume(song->playHandle, volume);
     return error == errOK ? 1 : fail(error);
 }
 
 int MIDASfadeMusicChannel(MIDASmodulePlayHandle playHandle, unsigned channel, unsigned fade)
 {
     PollLock lock;
-    int error = gmpFadeChannel(slotOf(playHandle)->playHandle, channel, uint8_t(fade));
+    SongSlot *song = slotOf(playHandle);
+    if (!song)
+        return fail(errNoModulePlaying);
+    int error = gmpFadeChannel(song->playHandle, channel, uint8_t(fade));
     return error == errOK ? 1 : fail(error);
 }
 
 int MIDASgetModuleInfo(MIDASmodule module, ModuleInfo *info)
 {
-    if (!module)
+    if (!liveModules.has(module) || info == nullptr)
         return fail(errInvalidArguments);
     std::memcpy(info->songName, module->name, 32);
     info->songName[31] = 0;
@@ -606,7 +727,8 @@ int MIDASgetModuleInfo(MIDASmodule module, ModuleInfo *info)
 
 int MIDASgetInstrumentInfo(MIDASmodule module, int instNum, InstrumentInfo *info)
 {
-    if (!module || instNum < 0 || unsigned(instNum) >= module->numInsts)
+    if (!liveModules.has(module) || info == nullptr || instNum < 0 ||
+        unsigned(instNum) >= module->numInsts)
         return fail(errInvalidArguments);
     const InstrumentRecord *inst = module->instruments[instNum];
     // An empty instrument slot has no record: it reads as an empty name.
@@ -621,260 +743,9 @@ int MIDASgetInstrumentInfo(MIDASmodule module, int instNum, InstrumentInfo *info
 int MIDASsetMusicSyncCallback(MIDASmodulePlayHandle playHandle, MIDASsyncCallback callback)
 {
     PollLock lock;
-    int error = gmpSetSyncCallback(slotOf(playHandle)->playHandle, callback);
-    return error == errOK ? 1 : fail(error);
-}
-
-// ---- Sample effects -------------------------------------------------------
-
-MIDASsample MIDASloadRawSample(const char *fileName, int sampleType, int loopSample)
-{
-    unsigned handle;
-    int error = fxLoadRawSample(fileName, sampleType, loopSample, &handle);
-    return error == errOK ? handle : unsigned(fail(error));
-}
-
-MIDASsample MIDASloadWaveSample(const char *fileName, int loopSample)
-{
-    unsigned handle;
-    int error = fxLoadWaveSample(fileName, loopSample, &handle);
-    return error == errOK ? handle : unsigned(fail(error));
-}
-
-int MIDASfreeSample(MIDASsample sample)
-{
-    int error = fxFreeSample(sample);
-    return error == errOK ? 1 : fail(error);
-}
-
-MIDASsamplePlayHandle MIDASplaySample(MIDASsample sample, unsigned channel, int priority,
-                                      unsigned rate, unsigned volume, int panning)
-{
-    PollLock lock;
-    unsigned handle;
-    int error = fxPlaySample(channel, sample, unsigned(priority), rate, volume, panning, &handle);
-    return error == errOK ? handle + 1 : unsigned(fail(error));
-}
-
-int MIDASstopSample(MIDASsamplePlayHandle sample)
-{
-    PollLock lock;
-    int error = fxStopSample(sample - 1);
-    return error == errOK ? 1 : fail(error);
-}
-
-int MIDASsetSampleRate(MIDASsamplePlayHandle sample, unsigned rate)
-{
-    PollLock lock;
-    int error = fxSetSampleRate(sample - 1, rate);
-    return error == errOK ? 1 : fail(error);
-}
-
-int MIDASsetSampleVolume(MIDASsamplePlayHandle sample, unsigned volume)
-{
-    PollLock lock;
-    int error = fxSetSampleVolume(sample - 1, volume);
-    return error == errOK ? 1 : fail(error);
-}
-
-int MIDASsetSamplePanning(MIDASsamplePlayHandle sample, int panning)
-{
-    PollLock lock;
-    int error = fxSetSamplePanning(sample - 1, panning);
-    return error == errOK ? 1 : fail(error);
-}
-
-int MIDASsetSamplePriority(MIDASsamplePlayHandle sample, int priority)
-{
-    PollLock lock;
-    int error = fxSetSamplePriority(sample - 1, unsigned(priority));
-    return error == errOK ? 1 : fail(error);
-}
-
-int MIDASgetSamplePlayStatus(MIDASsamplePlayHandle sample)
-{
-    PollLock lock;
-    int playing = 0;
-    int error = fxGetSamplePlayStatus(sample - 1, &playing);
-    return error == errOK ? playing : fail(error);
-}
-
-// ---- Streams ----------------------------------------------------------------
-
-namespace {
-
-// Takes a channel, starts the stream on it with start, and gives the channel
-// back when the start fails.
-template <typename Start>
-MIDASstreamHandle startStream(Start start)
-{
-    PollLock lock;
-    unsigned channel = MIDASallocateChannel();
-    if (channel == 0xFFFF)
-        return nullptr;
-    strHandle stream = nullptr;
-    int error = start(channel, &stream);
-    if (error != errOK) {
-        MIDASfreeChannel(channel);
-        fail(error);
-        return nullptr;
-    }
-    return stream;
-}
-
-}  // namespace
-
-MIDASstreamHandle MIDASplayStreamFile(const char *fileName, int sampleType, unsigned sampleRate,
-                                      unsigned bufferLength, int loopStream)
-{
-    return startStream([&](unsigned channel, strHandle *s) {
-        return strPlayStreamFile(channel, fileName, sampleType, sampleRate, bufferLength,
-                                 loopStream, s);
-    });
-}
-
-MIDASstreamHandle MIDASplayStreamWaveFile(const char *fileName, unsigned bufferLength,
-                                          int loopStream)
-{
-    return startStream([&](unsigned channel, strHandle *s) {
-        return strPlayStreamWaveFile(channel, fileName, bufferLength, loopStream, s);
-    });
-}
-
-MIDASstreamHandle MIDASplayStreamPolling(int sampleType, unsigned sampleRate,
-                                         unsigned bufferLength)
-{
-    return startStream([&](unsigned channel, strHandle *s) {
-        return strPlayStreamPolling(channel, sampleType, sampleRate, bufferLength, s);
-    });
-}
-
-int MIDASstopStream(MIDASstreamHandle stream)
-{
-    PollLock lock;
-    unsigned channel = stream->channel;
-    int error = strStopStream(stream);
-    // The channel goes back even when stopping failed.
-    MIDASfreeChannel(channel);
-    return error == errOK ? 1 : fail(error);
-}
-
-unsigned MIDASfeedStreamData(MIDASstreamHandle stream, unsigned char *data, unsigned numBytes,
-                             int feedAll)
-{
-    unsigned used = 0;
-    int error;
-    if (feedAll) {
-        // Waits a poll interval at a time: holding the lock would stop the
-        // very poll that makes room.
-        error = strFeedStreamData(stream, data, numBytes, 1, &used);
-    } else {
-        PollLock lock;
-        error = strFeedStreamData(stream, data, numBytes, 0, &used);
-    }
-    return error == errOK ? used : unsigned(fail(error));
-}
-
-int MIDASsetStreamRate(MIDASstreamHandle stream, unsigned rate)
-{
-    PollLock lock;
-    int error = strSetStreamRate(stream, rate);
-    return error == errOK ? 1 : fail(error);
-}
-
-int MIDASsetStreamVolume(MIDASstreamHandle stream, unsigned volume)
-{
-    PollLock lock;
-    int error = strSetStreamVolume(stream, volume);
-    return error == errOK ? 1 : fail(error);
-}
-
-int MIDASsetStreamPanning(MIDASstreamHandle stream, int panning)
-{
-    PollLock lock;
-    int error = strSetStreamPanning(stream, panning);
-    return error == errOK ? 1 : fail(error);
-}
-
-unsigned MIDASgetStreamBytesBuffered(MIDASstreamHandle stream)
-{
-    PollLock lock;
-    unsigned bytes = 0;
-    int error = strGetStreamBytesBuffered(stream, &bytes);
-    return error == errOK ? bytes : unsigned(fail(error));
-}
-
-int MIDASpauseStream(MIDASstreamHandle stream)
-{
-    PollLock lock;
-    int error = strPauseStream(stream, 1);
-    return error == errOK ? 1 : fail(error);
-}
-
-int MIDASresumeStream(MIDASstreamHandle stream)
-{
-    PollLock lock;
-    int error = strPauseStream(stream, 0);
-    return error == errOK ? 1 : fail(error);
-}
-
-// ---- Echo effects and post-processors ----------------------------------------
-
-// The public records are the internal ones under the names an application
-// sees; their layouts must match word for word.
-static_assert(sizeof(MIDASecho) == sizeof(EchoTap));
-static_assert(offsetof(MIDASecho, filterType) == offsetof(EchoTap, filterType));
-static_assert(sizeof(MIDASechoSet) == sizeof(EchoSet));
-static_assert(offsetof(MIDASechoSet, echoes) == offsetof(EchoSet, echoes));
-static_assert(sizeof(MIDASpostProcessor) == sizeof(PostProcessor));
-static_assert(offsetof(MIDASpostProcessor, intStereo) == offsetof(PostProcessor, intStereo));
-
-MIDASechoHandle MIDASaddEchoEffect(MIDASechoSet *echoSet)
-{
-    PollLock lock;
-    int error;
-    if (numEchoEffects == 0 && (error = mEchoInit()) != errOK) {
-        fail(error);
-        return nullptr;
-    }
-    numEchoEffects++;
-    mEchoEffect *effect = nullptr;
-    if ((error = mEchoAddEffect(reinterpret_cast<EchoSet *>(echoSet), &effect)) != errOK) {
-        fail(error);
-        return nullptr;
-    }
-    // A successful add never hands out 0, which means failure.
-    return effect ? static_cast<MIDASechoHandle>(effect)
-                  : reinterpret_cast<MIDASechoHandle>(uintptr_t(0x1742));
-}
-
-int MIDASremoveEchoEffect(MIDASechoHandle echoHandle)
-{
-    PollLock lock;
-    if (numEchoEffects == 0)
-        return 1;
-    int error = errOK;
-    // The stand-in for an effect that was never built has nothing to unlink.
-    if (echoHandle != reinterpret_cast<MIDASechoHandle>(uintptr_t(0x1742)))
-        error = mEchoRemoveEffect(static_cast<mEchoEffect *>(echoHandle));
-    if (error != errOK)
-        return fail(error);
-    if (--numEchoEffects == 0 && (error = mEchoClose()) != errOK)
-        return fail(error);
-    return 1;
-}
-
-int MIDASaddPostProcessor(MIDASpostProcessor *postProc, unsigned procMode, void *userData)
-{
-    PollLock lock;
-    int error = dsmAddPostProcessor(reinterpret_cast<PostProcessor *>(postProc), int(procMode),
-                                    userData);
-    return error == errOK ? 1 : fail(error);
-}
-
-int MIDASremovePostProcessor(MIDASpostProcessor *postProc)
-{
-    PollLock lock;
-    int error = dsmRemovePostProcessor(reinterpret_cast<PostProcessor *>(postProc));
+    SongSlot *song = slotOf(playHandle);
+    if (!song)
+        return fail(errNoModulePlaying);
+    int error = gmpSetSyncCallback(song->playHandle, callback);
     return error == errOK ? 1 : fail(error);
 }

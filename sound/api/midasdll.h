@@ -7,6 +7,16 @@
  * failure. The error code of the last failure is kept for MIDASgetLastError;
  * success never clears it.
  *
+ * Handles: every call looks the handle it is given up among the live ones
+ * of its kind before it touches anything. 0/NULL, a value never handed out,
+ * one already stopped or freed, or one of another kind fails the call: error
+ * 22 for modules, streams, echo effects and post-processors, 47 for songs, 19
+ * for samples and sample plays. Stopping or freeing 0/NULL does nothing and
+ * succeeds. Before MIDASinit and after MIDASclose the calls that need the
+ * sound device fail with 21; MIDASclose stops and frees whatever is left.
+ * MIDASstartup, MIDASinit and MIDASstartBackgroundPlay while already done
+ * fail with 41 and change nothing.
+ *
  * Threads: the application makes every call from one thread. The player
  * thread (MIDASstartBackgroundPlay) polls the sound device; the calls that
  * change player, channel or device state hold the poll lock, which

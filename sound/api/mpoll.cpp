@@ -33,7 +33,13 @@ static void *PollerThread(void *)
 {
     while (stopPolling.load(std::memory_order_acquire) == 0) {
         PollMIDAS();
-        usleep(useconds_t(pollSleep) * 1000);
+        // In slices of at most 10 ms, so that a stop is seen at once even
+        // at a slow poll rate (half a second at 1 Hz).
+        if (pollSleep <= 0)
+            usleep(0);
+        for (int left = pollSleep; left > 0 && stopPolling.load(std::memory_order_acquire) == 0;
+             left -= 10)
+            usleep(useconds_t(left < 10 ? left : 10) * 1000);
     }
     stopPolling.store(0, std::memory_order_release);
     return nullptr;
@@ -68,7 +74,7 @@ void StopPlayThread(void)
         return;
     stopPolling.store(1, std::memory_order_release);
     while (stopPolling.load(std::memory_order_acquire) != 0)
-        usleep(useconds_t(pollSleep) * 500);
+        usleep(useconds_t(pollSleep < 10 ? pollSleep : 10) * 500);
     // The thread has acknowledged and is past its last poll; joining only
     // releases what the system keeps for it.
     pthread_join(pollThread, nullptr);

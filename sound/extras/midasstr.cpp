@@ -182,6 +182,11 @@ void writerPass(strStream *s)
     if (strFreeSpace(s, &freeBytes) != errOK)
         return;
     freeBytes &= ~3u;
+    // Input taken since the last output. ADPCM data with no good block in
+    // it decodes to nothing: in a looping section the pass would read it
+    // round and round, never returning to see a stop request. A whole trip
+    // around the section without output ends it as silence.
+    unsigned long idleBytes = 0;
     while (freeBytes > 0) {
         if (s->pendingBytes == 0 && s->bytesLeft > 0) {
             unsigned n = s->bytesLeft < s->readBufferBytes ? s->bytesLeft : s->readBufferBytes;
@@ -205,6 +210,11 @@ void writerPass(strStream *s)
             s->pending += used;
             s->pendingBytes -= used;
             freeBytes -= written;
+            idleBytes = written ? 0 : idleBytes + used;
+            if (idleBytes > s->sectionLength) {
+                fillSilence(s, freeBytes);
+                return;
+            }
         } else {
             // The section has ended and does not loop.
             fillSilence(s, freeBytes);
@@ -213,12 +223,25 @@ void writerPass(strStream *s)
     }
 }
 
+// The poll interval is an eighth of the buffer, seconds for a long one:
+// sleeping it in short slices lets a stop (which joins this thread) return
+// at once rather than after the rest of the interval.
+void sleepPollInterval(strStream *s)
+{
+    unsigned left = s->pollInterval;
+    while (left > 0 && !s->stopRequest.load(std::memory_order_acquire)) {
+        unsigned slice = left < 10 ? left : 10;
+        usleep(slice * 1000);
+        left -= slice;
+    }
+}
+
 void *StreamPlayerThread(void *arg)
 {
     strStream *s = static_cast<strStream *>(arg);
     while (!s->stopRequest.load(std::memory_order_acquire)) {
         writerPass(s);
-        usleep(s->pollInterval * 1000);
+        sleepPollInterval(s);
     }
     s->stopRequest.store(0, std::memory_order_relaxed);
     return nullptr;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sound/api/errors.h"
+#include "sound/api/mapi.h"
 #include "sound/api/mglobals.h"
 #include "sound/api/midas.h"
 #include "sound/api/midasdll.h"
@@ -39,16 +40,15 @@ protected:
     }
     void TearDown() override
     {
+        // Frees the modules the tests built, as any the application left.
         EXPECT_TRUE(MIDASclose());
-        for (ModuleRecord *m : modules)
-            gmpFreeModule(m);
         nsndClock = GetTimeMS;
     }
     void init() { ASSERT_TRUE(MIDASinit()); }
     ModuleRecord *module(unsigned chans, const char *name = "m")
     {
         ModuleRecord *m = testmod::emptyModule(chans, name);
-        modules.push_back(m);
+        mapi::adoptModule(m);
         return m;
     }
     // Advances the silent device's clock and polls once.
@@ -57,7 +57,6 @@ protected:
         fakeNow += ms;
         MIDASpoll();
     }
-    std::vector<ModuleRecord *> modules;
 };
 
 struct SyncEvent {
