@@ -595,10 +595,10 @@ TEST(PlayerSong, BadCommandByteFailsTheTick)
     xmw::Module m = simpleModule(1, 2);
     m.pattern(0).set(0, 0, "... .. .. F05");
     s.start(m);
-    // The entry is flag, command, info: make the command 34.
+    // The entry is flag, command, info: make the command one past the last.
     uint8_t *data = gmpPatternData(s.module->patterns[0]);
     ASSERT_EQ(data[1], cmdSetSpeed);
-    data[1] = 34;
+    data[1] = gmpNumCommands;
     for (int i = 0; i < 5; i++)
         ASSERT_EQ(gmpPlay(), 0);
     EXPECT_EQ(gmpPlay(), errInvalidPatt);
