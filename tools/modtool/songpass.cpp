@@ -95,6 +95,7 @@ bool runSongPass(const std::string &file, const PassOptions &options, PassResult
     MIDASsetOption(MIDAS_OPTION_MIXRATE, int(options.rate));
     fsSetSink(options.sink);
     fsSetMixingMode(options.mixing);
+    fsSetDeviceTicks(options.deviceTicks);
     midasForcedSD = &FileSink;
     bool initialised = MIDASinit();
     midasForcedSD = nullptr;
@@ -179,6 +180,7 @@ bool runSongPass(const std::string &file, const PassOptions &options, PassResult
     MIDASfreeModule(module);
     MIDASclose();
     fsSetSink(nullptr);
+    fsSetDeviceTicks(false);
     if (writeFailed)
         return fail(error, "Unable to write file");
     return true;

@@ -24,6 +24,7 @@ struct PassOptions {
     bool silent = false;        // master volume 0: the mixer only advances positions
     AudioSink *sink = nullptr;  // null: the output is thrown away
     double maxSeconds = 3600;   // a song that never comes round stops here
+    bool deviceTicks = false;   // ticks rounded as the OSS device does: the show's timing
 };
 
 struct PassResult {

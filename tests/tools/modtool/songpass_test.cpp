@@ -131,7 +131,11 @@ TEST(SongPass, RateSetsTheTickLength)
     options.rate = 22050;
     PassResult r = run(writeSong(testmod::songSpec(2), "rate"), options);
     EXPECT_EQ(r.rate, 22050u);
-    EXPECT_EQ(r.frames, (3 + 3 * 32) * 442u);  // 441 + 1, even
+    EXPECT_EQ(r.frames, (3 + 3 * 32) * 441u);  // 22050 / 50 exactly
+    // Rounded as the OSS device rounds its ticks: 441 + 1, even.
+    options.deviceTicks = true;
+    r = run(writeSong(testmod::songSpec(2), "rate"), options);
+    EXPECT_EQ(r.frames, (3 + 3 * 32) * 442u);
 }
 
 TEST(SongPass, LimitStopsASongThatNeverEnds)
