@@ -290,7 +290,9 @@ static int gmpCmdSetSpeed(int)
         ps->speed = info;
         return errOK;
     }
-    if (gmpPlayMode == gmpST3)
+    // ST3 ignores speed 0, and so do the players MOD songs are heard with
+    // today (they keep the speed and play on).
+    if (gmpPlayMode == gmpST3 || gmpPlayMode == gmpPT)
         return errOK;
     // Speed 0 restarts the song (and counts as a loop of it).
     ps->row = 0;
