@@ -69,13 +69,14 @@ def energies(pcm):
     return blocks
 
 
-def envelope(blocks, offset=0):
-    """RMS of each 50 ms window of the first 90 s, starting `offset` blocks in."""
+def envelope(blocks, offset=0, scale=1.0):
+    """RMS of each 50 ms window of the first 90 s, starting `offset` blocks in;
+    with a scale other than 1 the windows are spread over scale * 90 s."""
     count = SECONDS * 100 // PER_WINDOW
     env = []
     for k in range(count):
-        start = offset + k * PER_WINDOW
-        if start + PER_WINDOW > len(blocks):
+        start = offset + int(round(k * PER_WINDOW * scale))
+        if start < 0 or start + PER_WINDOW > len(blocks):
             break
         env.append(math.sqrt(sum(blocks[start:start + PER_WINDOW]) / PER_WINDOW))
     return env
@@ -107,6 +108,22 @@ def best_correlation(ours, ref):
         if not math.isnan(r) and r > best[0]:
             best = (r, lag)
     return best if best[0] != float("-inf") else (float("nan"), 0)
+
+
+def best_stretched(ours, ref, stretch, lag0):
+    """Best correlation when ours may also run up to `stretch` (a fraction)
+    slower or faster than the reference, around the lag found unstretched."""
+    best = (float("-inf"), lag0, 1.0)
+    steps = int(round(stretch / 0.0001))
+    for i in range(-steps, steps + 1):
+        scale = 1.0 + i * 0.0001
+        for lag in range(lag0 - 15, lag0 + 16):
+            a = envelope(ours, max(lag, 0), scale)
+            b = envelope(ref, max(-lag, 0))
+            r = correlation(a, b)
+            if not math.isnan(r) and r > best[0]:
+                best = (r, lag, scale)
+    return best
 
 
 def read_wave(path):
@@ -163,6 +180,10 @@ def main():
     ap.add_argument("--modtool", default="build/bin/modtool")
     ap.add_argument("--work", default=None, help="folder for the renders")
     ap.add_argument("--keep", action="store_true", help="keep the renders")
+    ap.add_argument("--stretch", type=float, default=0.0,
+                    help="also allow ours to run up to this many percent slower or faster "
+                         "(the references drop the fraction of a frame from every tick, so "
+                         "their renders run up to 0.1 %% fast at some tempos)")
     args = ap.parse_args()
 
     if shutil.which("openmpt123") is None:
@@ -188,6 +209,8 @@ def main():
             if not args.keep and os.path.exists(out):
                 os.remove(out)
         r, lag = best_correlation(ours, ref)
+        if args.stretch > 0:
+            r, lag, _ = best_stretched(ours, ref, args.stretch / 100, lag)
         peer = None
         if have_xmp:
             try:
