@@ -613,7 +613,7 @@ const gmpCommand gmpTick0CommandsIT[gmpNumCommands] = {
 const gmpCommand gmpContCommandsIT[gmpNumCommands] = {
     E, gmpCmdArpeggio, gmpCmdSlideUp, gmpCmdSlideDown, gmpCmdTonePortamento,  // 0-4
     gmpCmdVibrato, gmpCmdTPortVSlide, gmpCmdVibVSlide, gmpCmdTremolo, E,      // 5-9
-    E, gmpCmdVolSlide, E, E, E, E, E, gmpCmdTempoSlide, E, E, E,              // 10-20
+    E, gmpCmdVolSlide, E, E, E, E, gmpCmdTempoSlide, E, E, E, E,              // 10-20
     gmpCmdRetrigNote, E, E, gmpCmdNoteCut, gmpCmdNoteDelay,                   // 21-25
     E, E, E, gmpCmdS3MRetrig, E, E, E, gmpCmdPanSlide,                        // 26-33
     E, gmpCmdChanVolSlide                                                     // 34-35

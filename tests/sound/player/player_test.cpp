@@ -1088,3 +1088,23 @@ TEST(PlayerPeriods, ST3NoteRateKeepsThePeriodsFraction)
     // (1712 * 133808 << 8 >> 5) / 44100 = 41556 in 1/256; 14317056 * 256 / 41556.
     EXPECT_EQ(linesWith(log, "PlaySound"), Lines({"PlaySound 0 88198"}));
 }
+
+// The pitch envelope bends the rate (+24 steps of half a semitone: an
+// octave), a channel panned 100 plays in surround, and T1x raises the tempo
+// on the ticks after the first.
+TEST(PlayerIT, PitchEnvelopeSurroundAndTempoSlide)
+{
+    itw::Module m = itInstrumentModule(0, 0, 0, {itNote(0, 60)});
+    m.instruments[0].pitch.flags = 1;
+    m.instruments[0].pitch.points = {{24, 0}};
+    m.channelPan[0] = 100;
+    m.patterns[0].entries.push_back({1, 0, -1, -1, -1, 'T' - 'A' + 1, 0x12});
+    Song s;
+    ASSERT_EQ(s.loadWith(gmpLoadITMemory, itw::write(m)), 0);
+    ASSERT_EQ(s.play(), 0);
+    Lines log = s.run(3);
+    // C-5 plays at period 1712 (8362 Hz); an octave up is 856: 16725 Hz.
+    EXPECT_EQ(linesWith(tickLines(log, 2), "SetRate"), Lines({"SetRate 0 16725"}));
+    EXPECT_EQ(linesWith(tickLines(log, 2), "SetPanning"), Lines({"SetPanning 0 128"}));
+    EXPECT_EQ(linesWith(s.run(5), "SetUpdRate"), Lines({"SetUpdRate 5080", "SetUpdRate 5160"}));
+}
