@@ -12,8 +12,10 @@ AudioSink *sink = nullptr;
 unsigned mixingKind = 0;
 unsigned outputMode = sdStereo | sd16bit;
 unsigned frameBytes = 4;
-unsigned updateMix = 0;  // frames per player tick
+unsigned updateRate = 5000;  // player ticks per second, in hundredths
+uint64_t tickRemainder = 0;  // frames * updateRate owed to the next tick
 uint64_t framesMixed = 0;
+bool evenTicks = false;
 bool writeFailed = false;
 std::vector<uint8_t> staging;
 
@@ -26,6 +28,7 @@ const char *const cardNames[] = {"File output"};
 
 void fsSetSink(AudioSink *s) { sink = s; }
 void fsSetMixingMode(unsigned mixing) { mixingKind = mixing; }
+void fsSetDeviceTicks(bool deviceTicks) { evenTicks = deviceTicks; }
 uint64_t fsFramesMixed(void) { return framesMixed; }
 bool fsWriteFailed(void) { return writeFailed; }
 
@@ -51,6 +54,7 @@ int fsInit(unsigned mixRate, unsigned mode)
     staging.assign(size_t(chunkFrames) * frameBytes, 0);
     framesMixed = 0;
     writeFailed = false;
+    tickRemainder = 0;
     return fsSetUpdRate(5000);
 }
 
@@ -67,11 +71,11 @@ int fsGetMode(unsigned *mode)
     return errOK;
 }
 
-int fsSetUpdRate(unsigned updateRate)
+int fsSetUpdRate(unsigned rate)
 {
-    if (updateRate == 0)
+    if (rate == 0)
         return errInvalidArguments;
-    updateMix = ((dsmMixRate * 100 / updateRate) + 1) & ~1U;
+    updateRate = rate;
     return errOK;
 }
 
@@ -79,7 +83,17 @@ int fsStartPlay(void) { return errOK; }
 
 int fsPlay(int *callPlayer)
 {
-    unsigned left = updateMix;
+    // A tick is mixRate * 100 / updateRate frames; the fraction left over
+    // carries into the next tick, so that renders keep the song's tempo to
+    // the frame.
+    unsigned left;
+    if (evenTicks) {
+        left = ((dsmMixRate * 100 / updateRate) + 1) & ~1U;
+    } else {
+        tickRemainder += uint64_t(dsmMixRate) * 100;
+        left = unsigned(tickRemainder / updateRate);
+        tickRemainder %= updateRate;
+    }
     while (left > 0) {
         unsigned n = left < chunkFrames ? left : chunkFrames;
         int error = dsmMixData(n, staging.data());

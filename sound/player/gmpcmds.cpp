@@ -73,6 +73,41 @@ static int gmpCmdMVolSlide(int arg)
     return errOK;
 }
 
+// IT channel volume: Mxx sets it (above 64 is ignored), Nxy slides it by
+// the volume-slide rules.
+static int gmpCmdChanVolume(int)
+{
+    if (gmpChan->info <= 64)
+        gmpChan->chanVolume = gmpChan->info;
+    return errOK;
+}
+
+static int gmpCmdChanVolSlide(int arg)
+{
+    int change = st3SlideAmount(arg, false);
+    if (change != 0)
+        gmpChan->chanVolume = static_cast<uint8_t>(clampInt(gmpChan->chanVolume + change, 0, 64));
+    return errOK;
+}
+
+// Tremolo: the vibrato wave on the volume of this tick, from the second tick
+// of the row on; the row's volume stays. Speed and depth are remembered
+// apart, as the vibrato's are. A full swing at depth 15 is about +-60.
+static int gmpCmdTremolo(int)
+{
+    ChannelState *ch = gmpChan;
+    int value = ch->info;
+    if (lo4(value))
+        ch->tremDepth = static_cast<uint8_t>(lo4(value));
+    if (hi4(value))
+        ch->tremSpeed = static_cast<uint8_t>(hi4(value));
+    int d = (ptVibratoTable[ch->tremPos & 31] * ch->tremDepth) >> 6;
+    int v = ch->volume;
+    CHECK(gmpChangeVolume(ch->tremPos & 32 ? v - d : v + d));
+    ch->tremPos = static_cast<uint8_t>(ch->tremPos + ch->tremSpeed);
+    return errOK;
+}
+
 static int gmpCmdNoteCut(int)
 {
     if (gmpChan->info == gmpHandle->tick)
@@ -255,7 +290,9 @@ static int gmpCmdSetSpeed(int)
         ps->speed = info;
         return errOK;
     }
-    if (gmpPlayMode == gmpST3)
+    // ST3 ignores speed 0, and so do the players MOD songs are heard with
+    // today (they keep the speed and play on).
+    if (gmpPlayMode == gmpST3 || gmpPlayMode == gmpPT)
         return errOK;
     // Speed 0 restarts the song (and counts as a loop of it).
     ps->row = 0;
@@ -268,6 +305,20 @@ static int gmpCmdSetTempo(int)
     if (gmpChan->info < 32)
         return errOK;
     return gmpSetTempo(gmpChan->info);
+}
+
+// IT T0x / T1x: the tempo slides down / up by x on every tick after the
+// first, within 32..255; T00 repeats the last slide.
+static int gmpCmdTempoSlide(int arg)
+{
+    if (gmpChan->info >= 32 || arg >= 32)
+        return errOK;
+    int x = lo4(arg);
+    int tempo = hi4(arg) ? gmpTempo + x : gmpTempo - x;
+    tempo = clampInt(tempo, 32, 255);
+    if (tempo == gmpTempo)
+        return errOK;
+    return gmpSetTempo(tempo);
 }
 
 static int gmpCmdPositionJump(int)
@@ -493,14 +544,16 @@ const gmpCommand gmpTick0CommandsPT[gmpNumCommands] = {
     gmpCmdFineSlideUp, gmpCmdFineSlideDown, gmpCmdPatternLoop,           // 17-19
     gmpCmdSetPanning16, gmpCmdSetRetrig, gmpCmdFineVolSlideUp,           // 20-22
     gmpCmdFineVolSlideDown, gmpCmdNoteCut, gmpCmdSetNoteDelay,           // 23-25
-    gmpCmdPatternDelay, E, E, E, gmpCmdMusicSync, E, E, E                // 26-33
+    gmpCmdPatternDelay, E, E, E, gmpCmdMusicSync, E, E, E,               // 26-33
+    E, E                                                                 // 34-35
 };
 const gmpCommand gmpContCommandsPT[gmpNumCommands] = {
     E, gmpCmdArpeggio, gmpCmdSlideUp, gmpCmdSlideDown, gmpCmdTonePortamento,  // 0-4
-    gmpCmdVibrato, gmpCmdTPortVSlide, gmpCmdVibVSlide, E, E,                  // 5-9
+    gmpCmdVibrato, gmpCmdTPortVSlide, gmpCmdVibVSlide, gmpCmdTremolo, E,      // 5-9
     E, gmpCmdVolSlide, E, E, E, E, E, E, E, E, E,                             // 10-20
     gmpCmdRetrigNote, E, E, gmpCmdNoteCut, gmpCmdNoteDelay,                   // 21-25
-    E, E, E, E, E, E, E, E                                                    // 26-33
+    E, E, E, E, E, E, E, E,                                                   // 26-33
+    E, E                                                                      // 34-35
 };
 
 const gmpCommand gmpTick0CommandsFT2[gmpNumCommands] = {
@@ -512,14 +565,16 @@ const gmpCommand gmpTick0CommandsFT2[gmpNumCommands] = {
     gmpCmdSetPanning16, gmpCmdSetRetrig, gmpCmdFineVolSlideUp,           // 20-22
     gmpCmdFineVolSlideDown, gmpCmdNoteCut, gmpCmdSetNoteDelay,           // 23-25
     gmpCmdPatternDelay, gmpCmdSetMVolume, E, gmpCmdSetRetrig,            // 26-29
-    gmpCmdMusicSync, gmpCmdExtraFineSlideUp, gmpCmdExtraFineSlideDown, E // 30-33
+    gmpCmdMusicSync, gmpCmdExtraFineSlideUp, gmpCmdExtraFineSlideDown, E, // 30-33
+    E, E                                                                  // 34-35
 };
 const gmpCommand gmpContCommandsFT2[gmpNumCommands] = {
     E, gmpCmdArpeggio, gmpCmdSlideUp, gmpCmdSlideDown, gmpCmdTonePortamento,  // 0-4
-    gmpCmdVibrato, gmpCmdTPortVSlide, gmpCmdVibVSlide, E, E,                  // 5-9
+    gmpCmdVibrato, gmpCmdTPortVSlide, gmpCmdVibVSlide, gmpCmdTremolo, E,      // 5-9
     E, gmpCmdVolSlide, E, E, E, E, E, E, E, E, E,                             // 10-20
     gmpCmdRetrigNote, E, E, gmpCmdNoteCut, gmpCmdNoteDelay,                   // 21-25
-    E, E, gmpCmdMVolSlide, gmpCmdS3MRetrig, E, E, E, gmpCmdPanSlide           // 26-33
+    E, E, gmpCmdMVolSlide, gmpCmdS3MRetrig, E, E, E, gmpCmdPanSlide,          // 26-33
+    E, E                                                                      // 34-35
 };
 
 const gmpCommand gmpTick0CommandsST3[gmpNumCommands] = {
@@ -531,14 +586,16 @@ const gmpCommand gmpTick0CommandsST3[gmpNumCommands] = {
     gmpCmdSetPanning16, gmpCmdSetRetrig, gmpCmdFineVolSlideUp,           // 20-22
     gmpCmdFineVolSlideDown, gmpCmdNoteCut, gmpCmdSetNoteDelay,           // 23-25
     gmpCmdPatternDelay, gmpCmdSetMVolume, E, gmpCmdSetRetrig,            // 26-29
-    gmpCmdMusicSync, E, E, E                                             // 30-33
+    gmpCmdMusicSync, E, E, E,                                            // 30-33
+    E, E                                                                 // 34-35
 };
 const gmpCommand gmpContCommandsST3[gmpNumCommands] = {
     E, gmpCmdArpeggio, gmpCmdSlideUp, gmpCmdSlideDown, gmpCmdTonePortamento,  // 0-4
-    gmpCmdVibrato, gmpCmdTPortVSlide, gmpCmdVibVSlide, E, E,                  // 5-9
+    gmpCmdVibrato, gmpCmdTPortVSlide, gmpCmdVibVSlide, gmpCmdTremolo, E,      // 5-9
     E, gmpCmdVolSlide, E, E, E, E, E, E, E, E, E,                             // 10-20
     gmpCmdRetrigNote, E, E, gmpCmdNoteCut, gmpCmdNoteDelay,                   // 21-25
-    E, E, E, gmpCmdS3MRetrig, E, E, E, E                                      // 26-33
+    E, E, E, gmpCmdS3MRetrig, E, E, E, E,                                     // 26-33
+    E, E                                                                      // 34-35
 };
 
 const gmpCommand gmpTick0CommandsIT[gmpNumCommands] = {
@@ -550,14 +607,16 @@ const gmpCommand gmpTick0CommandsIT[gmpNumCommands] = {
     gmpCmdSetPanning16, gmpCmdSetRetrig, gmpCmdFineVolSlideUp,           // 20-22
     gmpCmdFineVolSlideDown, gmpCmdNoteCut, gmpCmdSetNoteDelay,           // 23-25
     gmpCmdPatternDelay, gmpCmdSetMVolume, E, gmpCmdSetRetrig,            // 26-29
-    gmpCmdMusicSync, E, E, E                                             // 30-33
+    gmpCmdMusicSync, E, E, E,                                            // 30-33
+    gmpCmdChanVolume, gmpCmdChanVolSlide                                 // 34-35
 };
 const gmpCommand gmpContCommandsIT[gmpNumCommands] = {
     E, gmpCmdArpeggio, gmpCmdSlideUp, gmpCmdSlideDown, gmpCmdTonePortamento,  // 0-4
-    gmpCmdVibrato, gmpCmdTPortVSlide, gmpCmdVibVSlide, E, E,                  // 5-9
-    E, gmpCmdVolSlide, E, E, E, E, E, E, E, E, E,                             // 10-20
+    gmpCmdVibrato, gmpCmdTPortVSlide, gmpCmdVibVSlide, gmpCmdTremolo, E,      // 5-9
+    E, gmpCmdVolSlide, E, E, E, E, gmpCmdTempoSlide, E, E, E, E,              // 10-20
     gmpCmdRetrigNote, E, E, gmpCmdNoteCut, gmpCmdNoteDelay,                   // 21-25
-    E, E, E, gmpCmdS3MRetrig, E, E, E, gmpCmdPanSlide                         // 26-33
+    E, E, E, gmpCmdS3MRetrig, E, E, E, gmpCmdPanSlide,                        // 26-33
+    E, gmpCmdChanVolSlide                                                     // 34-35
 };
 
 #undef E

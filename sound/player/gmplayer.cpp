@@ -58,6 +58,28 @@ void gmpSplitNote(int note, int *octave, int *semitone)
 // ---------------------------------------------------------------------------
 // Periods and rates.
 
+// The period of a note in 1/256 steps. Only ST3 and IT periods have a
+// fraction: the middle-C rate divides them.
+static int notePeriod256(int note, int64_t *period256)
+{
+    int period;
+    *period256 = 0;
+    SampleRecord *smp = gmpCurSample();
+    if ((gmpPlayMode == gmpST3 || gmpPlayMode == gmpIT) && smp != nullptr && note < gmpNoteCut &&
+        smp->baseTune > 0) {
+        int o, s;
+        gmpSplitNote(note, &o, &s);
+        if (o > 30)
+            return errOK;
+        int64_t scale = gmpPlayMode == gmpST3 ? 133808 : 267616;
+        *period256 = ((static_cast<int64_t>(gmpPeriodsST3[s]) * scale) << 8 >> o) / smp->baseTune;
+        return errOK;
+    }
+    CHECK(gmpNotePeriod(note, &period));
+    *period256 = static_cast<int64_t>(period) << 8;
+    return errOK;
+}
+
 int gmpNotePeriod(int note, int *period)
 {
     *period = 0;
@@ -133,11 +155,26 @@ int gmpPeriodRate(int period, unsigned *rate)
     return errOK;
 }
 
+// The rate of a period of gmpChan; the note's fraction counts while the
+// period is the note's own.
+static int channelRate(int period, unsigned *rate)
+{
+    ChannelState *ch = gmpChan;
+    if (ch->periodFrac == 0 || period != static_cast<int>(ch->period) ||
+        (gmpPlayMode != gmpST3 && gmpPlayMode != gmpIT))
+        return gmpPeriodRate(period, rate);
+    int64_t p256 = (static_cast<int64_t>(period) << 8) + ch->periodFrac;
+    *rate = static_cast<unsigned>((int64_t{14317056} << 8) / p256);
+    return errOK;
+}
+
 int gmpSetPeriod(int period)
 {
     if (period == 0)
         return errOK;
     period = clampInt(period, gmpHandle->minPeriod, gmpHandle->maxPeriod);
+    if (static_cast<uint32_t>(period) != gmpChan->period)
+        gmpChan->periodFrac = 0;
     gmpChan->period = static_cast<uint32_t>(period);
     gmpChan->playPeriod = period;
     return errOK;
@@ -157,7 +194,7 @@ int gmpPlayNote(int period)
 {
     unsigned rate;
     gmpChan->playPeriod = period;
-    CHECK(gmpPeriodRate(period, &rate));
+    CHECK(channelRate(period, &rate));
     return gmpSD->PlaySound(gmpChan->sdChannel, rate);
 }
 
@@ -186,6 +223,12 @@ int gmpSetPanning(int panning)
         gmpChan->pan = clampInt(panning, 0, 255);
         return errOK;
     case gmpIT:
+        // 0..64; 100 is surround, which any other panning ends.
+        if (panning == 100) {
+            gmpChan->surround = 1;
+            return gmpSD->SetPanning(gmpChan->sdChannel, panSurround);
+        }
+        gmpChan->surround = 0;
         gmpChan->pan = clampInt(panning, 0, 64);
         return gmpSD->SetPanning(gmpChan->sdChannel, 2 * gmpChan->pan - 64);
     default:
@@ -225,6 +268,7 @@ int gmpNewNote(void)
 {
     ChannelState *ch = gmpChan;
     ch->vibPos = 0;
+    ch->tremPos = 0;
     InstrumentRecord *inst = gmpInstrumentOf(ch->instrument);
     SampleRecord *smp = gmpSampleOf(inst, ch->sampleIndex);
     ch->rowFlags &= static_cast<uint8_t>(~gmpRowNote);
@@ -258,15 +302,125 @@ int gmpNewNote(void)
             return errOK;
         }
     }
-    int period;
+    int64_t period256;
     ch->lastNote = ch->note;
-    CHECK(gmpNotePeriod(ch->note, &period));
+    CHECK(notePeriod256(ch->note, &period256));
+    int period = static_cast<int>(period256 >> 8);
     if (period == 0)
         return errOK;
     ch->period = static_cast<uint32_t>(period);
+    ch->periodFrac = static_cast<uint8_t>(period256 & 255);
     CHECK(gmpPlayNote(period));
     if (ch->sampleOffset != 0)
         CHECK(gmpStartPosition(ch->sampleOffset));
+    return errOK;
+}
+
+// ---------------------------------------------------------------------------
+// IT new note actions: background channels.
+
+// The sample a key plays on an IT instrument, or null.
+static SampleRecord *keySample(const InstrumentRecord *inst, int note, int *playNote)
+{
+    int o, s;
+    gmpSplitNote(note, &o, &s);
+    int k = o * 12 + s;
+    *playNote = note;
+    if (inst == nullptr || k > 119)
+        return nullptr;
+    if (inst->noteSamples == nullptr)
+        return gmpSampleOf(inst, 0);
+    int n = inst->noteSamples[2 * k];
+    if (n < 120)
+        *playNote = (n / 12) * 16 + n % 12;
+    return gmpSampleOf(inst, inst->noteSamples[2 * k + 1]);
+}
+
+// Ends the note of a background channel as a duplicate-check action says.
+static int duplicateAction(ChannelState *bg, int action)
+{
+    switch (action) {
+    case gmpDCACut:
+        bg->busy = 0;
+        return gmpSD->StopSound(bg->sdChannel);
+    case gmpDCANoteOff:
+        bg->keyOff = 1;
+        bg->volEnvSustained = bg->panEnvSustained = bg->pitchEnvSustained = 0;
+        return gmpSD->ReleaseSound(bg->sdChannel);
+    default:
+        bg->fading = 1;
+        return errOK;
+    }
+}
+
+int gmpNewNoteAction(void)
+{
+    PlayState *ps = gmpHandle;
+    ChannelState *ch = gmpChan;
+    if (gmpPlayMode != gmpIT || !(gmpCurModule->flags & gmpInstruments) ||
+        ps->numChannels <= ps->numTracks || ch->background)
+        return errOK;
+    int owner = static_cast<int>(ch - ps->channels);
+    int newInst = (ch->rowFlags & gmpRowInstrument) ? ch->newInstrument : ch->instrument;
+    InstrumentRecord *next = gmpInstrumentOf(newInst);
+    int newNote;
+    SampleRecord *newSmp = keySample(next, ch->note, &newNote);
+
+    // The sounding note goes to a background channel unless its action is
+    // a cut: a free one, else the quietest.
+    InstrumentRecord *cur = gmpInstrumentOf(ch->instrument);
+    if (cur != nullptr && cur->newNoteAction != gmpNNACut && ch->period != 0 &&
+        ch->finalVolume > 0) {
+        ChannelState *bg = nullptr;
+        for (int c = ps->numTracks; c < ps->numChannels; c++) {
+            ChannelState *b = &ps->channels[c];
+            if (!b->busy) {
+                bg = b;
+                break;
+            }
+            if (bg == nullptr || b->finalVolume < bg->finalVolume)
+                bg = b;
+        }
+        if (bg->busy)
+            CHECK(gmpSD->StopSound(bg->sdChannel));
+        uint8_t freeChannel = bg->sdChannel;
+        *bg = *ch;
+        bg->background = 1;
+        bg->busy = 1;
+        bg->owner = owner;
+        bg->rowFlags = 0;
+        ch->sdChannel = freeChannel;
+        switch (cur->newNoteAction) {
+        case gmpNNANoteOff:
+            CHECK(duplicateAction(bg, gmpDCANoteOff));
+            break;
+        case gmpNNANoteFade:
+            bg->fading = 1;
+            break;
+        default:
+            break;
+        }
+    }
+
+    // Duplicate check: earlier notes of this channel on the same instrument
+    // that match the new note's key, sample or instrument end.
+    if (next == nullptr || next->dupCheckType == gmpDCTOff)
+        return errOK;
+    for (int c = ps->numTracks; c < ps->numChannels; c++) {
+        ChannelState *b = &ps->channels[c];
+        if (!b->busy || b->owner != owner || b->instrument != newInst)
+            continue;
+        bool duplicate;
+        switch (next->dupCheckType) {
+        case gmpDCTNote: duplicate = b->lastNote == newNote; break;
+        case gmpDCTSample:
+            duplicate = gmpSampleOf(gmpInstrumentOf(b->instrument), b->sampleIndex) == newSmp;
+            break;
+        default: duplicate = true; break;
+        }
+        if (duplicate)
+            CHECK(duplicateAction(b, next->dupCheckAction));
+    }
     return errOK;
 }
 
@@ -360,21 +514,83 @@ static int mixVolume(int v)
     return clampInt(static_cast<int>((prod + 0x3FFFF) >> 18), 0, 64);
 }
 
-static int outputXMIT(void)
+// IT pitch envelope: 32 is the note's own pitch, each step half a semitone,
+// so a value of e (8.8) moves the period by 2^(-(e - 32 * 256) / (24 * 256)),
+// in steps of 1/768 octave from the linear frequency table.
+static int pitchEnvelopePeriod(int period, int envValue)
+{
+    int steps = (envValue - 32 * 256) / 8;  // 1/768 octave
+    int octaves = steps >= 0 ? steps / 768 : -((-steps + 767) / 768);
+    int rem = steps - octaves * 768;  // 0..767
+    int64_t p = static_cast<int64_t>(period) * gmpLinTable[rem] / gmpLinTable[0];
+    p = octaves >= 0 ? p >> octaves : p << -octaves;
+    return clampInt(static_cast<int>(p > 0x7FFFFFFF ? 0x7FFFFFFF : p), gmpHandle->minPeriod,
+                    gmpHandle->maxPeriod);
+}
+
+// The volume an IT channel sends: note volume, fade-out, envelope, sample,
+// instrument and channel volume, then the song's global volume, the
+// application's fade and the master volume, rounded once at the end.
+static int itVolume(const InstrumentRecord *inst, const SampleRecord *smp, int envValue)
+{
+    const ChannelState *ch = gmpChan;
+    int64_t x = static_cast<int64_t>(ch->playVolume) * clampInt(ch->fadeOut, 0, 512);  // 2^15
+    x = (x * clampInt(envValue, 0, 64 * 256)) >> 14;
+    x *= smp ? clampInt(static_cast<int>(smp->sampleGlobalVolume), 0, 64) : 64;
+    x *= inst ? clampInt(static_cast<int>(inst->instGlobalVolume), 0, 64) : 64;
+    x *= clampInt(ch->chanVolume, 0, 64);
+    x *= clampInt(gmpHandle->globalVolume, 0, 64) * clampInt(ch->fade, 0, 64) *
+         clampInt(gmpHandle->masterVolume, 0, 64);
+    return clampInt(static_cast<int>((x + (int64_t{1} << 44)) >> 45), 0, 64);
+}
+
+static int outputIT(void)
 {
     ChannelState *ch = gmpChan;
     InstrumentRecord *inst = gmpInstrumentOf(ch->instrument);
-    bool it = gmpPlayMode == gmpIT;
+    SampleRecord *smp = gmpSampleOf(inst, ch->sampleIndex);
+    int envValue = 64 * 256;
+    if (inst) {
+        if (ch->keyOff || ch->fading) {
+            int drop = static_cast<int>(inst->volFadeout & 0xFFFF);
+            ch->fadeOut = ch->fadeOut > drop ? ch->fadeOut - drop : 0;
+        }
+        if (inst->volEnvelope && inst->volEnvelope->numPoints)
+            CHECK(gmpCalcEnvelope(inst->volEnvelope, &ch->volEnvPos, &ch->volEnvSustained,
+                                  &envValue));
+    }
+    ch->finalVolume = static_cast<uint8_t>(itVolume(inst, smp, envValue));
+    CHECK(gmpSD->SetVolume(ch->sdChannel, ch->finalVolume));
+
+    int h = ch->pan;
+    if (inst && inst->panEnvelope && inst->panEnvelope->numPoints) {
+        // The envelope is 0..64 around 32; it moves the 0..64 panning.
+        CHECK(gmpCalcEnvelope(inst->panEnvelope, &ch->panEnvPos, &ch->panEnvSustained,
+                              &envValue));
+        h += (envValue >> 8) - 32;
+    }
+    h = clampInt(h, 0, 64);
+    CHECK(gmpSD->SetPanning(ch->sdChannel, ch->surround ? int{panSurround} : 2 * h - 64));
+
+    ch->finalPeriod = ch->playPeriod;
+    if (inst && inst->pitchEnvelope && inst->pitchEnvelope->numPoints && ch->playPeriod != 0) {
+        CHECK(gmpCalcEnvelope(inst->pitchEnvelope, &ch->pitchEnvPos, &ch->pitchEnvSustained,
+                              &envValue));
+        ch->finalPeriod = pitchEnvelopePeriod(ch->playPeriod, envValue);
+    }
+    return errOK;
+}
+
+static int outputXM(void)
+{
+    ChannelState *ch = gmpChan;
+    InstrumentRecord *inst = gmpInstrumentOf(ch->instrument);
     int v;
     int envValue;
-    if (it)
-        v = (ch->playVolume * ch->fadeOut) >> 9;
-    else
-        v = static_cast<int>((static_cast<int64_t>(ch->playVolume) * ch->fadeOut) >> 16);
+    v = static_cast<int>((static_cast<int64_t>(ch->playVolume) * ch->fadeOut) >> 16);
     if (inst) {
         if (ch->keyOff) {
-            int drop = it ? static_cast<int>(inst->volFadeout & 0xFFFF)
-                          : 2 * static_cast<int>(inst->volFadeout & 0xFFFF);
+            int drop = 2 * static_cast<int>(inst->volFadeout & 0xFFFF);
             ch->fadeOut = ch->fadeOut > drop ? ch->fadeOut - drop : 0;
         }
         if (inst->volEnvelope && inst->volEnvelope->numPoints) {
@@ -392,15 +608,6 @@ static int outputXMIT(void)
     if (hasPanEnv)
         CHECK(gmpCalcEnvelope(inst->panEnvelope, &ch->panEnvPos, &ch->panEnvSustained,
                               &envValue));
-    if (it) {
-        // The IT envelope is 0..64 around 32; it moves the 0..64 panning.
-        if (hasPanEnv)
-            h += (envValue >> 8) - 32;
-        h = clampInt(h, 0, 64);
-        CHECK(gmpSD->SetPanning(ch->sdChannel, clampInt(2 * h - 64, -64, 64)));
-        ch->finalPeriod = ch->playPeriod;
-        return errOK;
-    }
     if (hasPanEnv) {
         int e = envValue / 256 - 32;
         h += (h < 128 ? h * e : e * (256 - h)) / 32;
@@ -419,8 +626,19 @@ int gmpRunEnvelopes(void)
     for (int c = 0; c < gmpHandle->numChannels; c++) {
         gmpChan = &gmpHandle->channels[c];
         ChannelState *ch = gmpChan;
-        if (gmpPlayMode == gmpFT2 || gmpPlayMode == gmpIT) {
-            CHECK(outputXMIT());
+        if (gmpPlayMode == gmpIT) {
+            if (ch->background && !ch->busy)
+                continue;
+            CHECK(outputIT());
+            // A released note in the background that has faded out frees
+            // its channel.
+            if (ch->background && (ch->keyOff || ch->fading) && ch->finalVolume == 0) {
+                ch->busy = 0;
+                CHECK(gmpSD->StopSound(ch->sdChannel));
+                continue;
+            }
+        } else if (gmpPlayMode == gmpFT2) {
+            CHECK(outputXM());
         } else {
             ch->finalVolume = static_cast<uint8_t>(mixVolume(ch->playVolume));
             CHECK(gmpSD->SetVolume(ch->sdChannel, ch->finalVolume));
@@ -428,7 +646,7 @@ int gmpRunEnvelopes(void)
         }
         if (ch->finalPeriod != 0) {
             unsigned rate;
-            CHECK(gmpPeriodRate(ch->finalPeriod, &rate));
+            CHECK(channelRate(ch->finalPeriod, &rate));
             CHECK(gmpSD->SetRate(ch->sdChannel, rate));
         }
     }
@@ -563,6 +781,11 @@ int gmpPlaySong(ModuleRecord *module, int startPos, int endPos, int restartPos, 
     std::memset(ps->channels, 0, static_cast<size_t>(chanBytes));
     std::memset(ps->info, 0, sizeof(PlayInfo));
     ps->numChannels = numChannels;
+    // The module's last numBgChans channels take released notes (IT).
+    int tracks = module->numChans - (module->numBgChans < module->numChans ? module->numBgChans : 0);
+    ps->numTracks = numChannels < tracks ? numChannels : tracks;
+    if (ps->numTracks <= 0 || module->playMode != gmpIT)
+        ps->numTracks = numChannels;
     ps->tempo = module->tempo;
     ps->speed = module->speed;
     ps->globalVolume = static_cast<uint8_t>(clampInt(module->masterVolume, 0, 64));
@@ -614,9 +837,17 @@ int gmpPlaySong(ModuleRecord *module, int startPos, int endPos, int restartPos, 
         ch->playVolume = 64;
         ch->fade = 64;
         ch->sdChannel = static_cast<uint8_t>(channels[i]);
+        ch->chanVolume = i < 64 ? module->chanVolume[i] : 64;
+        if (i >= ps->numTracks) {
+            ch->background = 1;
+            ch->chanVolume = 64;
+        }
         int pan = module->panning && i < panEntries ? module->panning[i]
                                                    : (module->playMode == gmpFT2 ? 128
                                                       : module->playMode == gmpIT ? 32 : 64);
+        // IT: bit 7 marks a disabled channel, 100 surround.
+        if (module->playMode == gmpIT)
+            pan &= 127;
         if ((error = gmpSetPanning(pan)) != errOK) {
             freePlayState(ps);
             gmpNoPlay = 0;

@@ -30,7 +30,7 @@ struct ChannelState {
     uint8_t volColumn;      // volume byte of the current row
     uint8_t note;           // note byte of the current row
     int lastInfo;           // ST3/IT: last non-zero argument
-    uint8_t prevInfo[36];   // XM: last non-zero argument per command
+    uint8_t prevInfo[gmpNumCommands];  // XM: last non-zero argument per command
     uint8_t volume;         // 0..maxVolume
     uint8_t command;        // command of the current row
     uint8_t info;           // its argument as written in the row
@@ -44,6 +44,14 @@ struct ChannelState {
     uint8_t finalVolume;    // last volume sent to the device
     uint8_t lastNote;       // 255 = none
     uint8_t vibSpeed, vibDepth, vibPos;
+    uint8_t tremSpeed, tremDepth, tremPos;
+    uint8_t chanVolume;     // IT channel volume 0..64 (Mxx, Nxy)
+    uint8_t surround;       // IT: the channel plays in surround
+    uint8_t fading;         // IT: note fade without key-off (NNA, duplicate check)
+    uint8_t background;     // IT: a background channel (holds a released note)
+    uint8_t busy;           // background channel: a note still sounds
+    int owner;              // background channel: the pattern channel it came from
+    uint8_t periodFrac;     // ST3/IT: 1/256 period below `period` as the note gave it
     uint8_t offsetMemory;
     int playPeriod;         // period for this tick
     int finalPeriod;        // after automatic vibrato, sent to the device
@@ -89,7 +97,8 @@ struct PlayState {
     int speed;
     int tick;               // 0..speed-1
     int patternDelay;
-    int numChannels;
+    int numChannels;        // pattern channels, then background channels
+    int numTracks;          // pattern channels
     int maxPeriod, minPeriod;
     int periodShift;        // slide amount shift: 0 PT, 2 otherwise
     int maxVolume;          // 64, 63 for ST3
@@ -160,6 +169,10 @@ extern const int8_t retrigTable2[16];
 // Command handlers: tick-0 and continuing tables per play mode, indexed by
 // command number (gmpNumCommands entries each).
 typedef int (*gmpCommand)(int arg);
+// IT new note action of gmpChan before a new note: moves the sounding note
+// to a background channel (or cuts it) and runs the duplicate check.
+int gmpNewNoteAction(void);
+
 extern const gmpCommand gmpTick0CommandsPT[gmpNumCommands];
 extern const gmpCommand gmpContCommandsPT[gmpNumCommands];
 extern const gmpCommand gmpTick0CommandsFT2[gmpNumCommands];

@@ -12,8 +12,17 @@ int gmpAllocModule(ModuleRecord **module)
     if (error)
         return error;
     std::memset(m, 0, sizeof *m);
+    std::memset(m->chanVolume, 64, sizeof m->chanVolume);
     *module = m;
     return errOK;
+}
+
+unsigned gmpBackgroundChannels(unsigned numChans)
+{
+    if (numChans >= gmpMaxChannels)
+        return 0;
+    unsigned room = gmpMaxChannels - numChans;
+    return numChans < room ? numChans : room;
 }
 
 int gmpAllocInstrument(unsigned numSamples, InstrumentRecord **inst)

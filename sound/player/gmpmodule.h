@@ -74,7 +74,7 @@ struct SampleRecord {
     uint32_t susLoopStart;      // IT, bytes
     uint32_t susLoopEnd;        // IT, bytes
     uint32_t volume;            // 0..64
-    uint32_t sampleGlobalVolume;// IT, stored only
+    uint32_t sampleGlobalVolume;// IT: 0..64
     int panning;                // XM: 0..255; IT: -1 = none
     int baseTune;               // XM: relative note; S3M/IT: middle-C rate in Hz
     int fineTune;               // XM: -128..127; MOD: 0..15 (8..15 = -8..-1)
@@ -91,9 +91,10 @@ struct InstrumentRecord {
                                 // IT: 120 pairs (note to play, sample index)
     EnvelopeRecord *volEnvelope;
     EnvelopeRecord *panEnvelope;
-    EnvelopeRecord *pitchEnvelope;  // IT only
+    EnvelopeRecord *pitchEnvelope;  // IT only: 0..64, 32 = no change, a step is
+                                    // half a semitone
     uint32_t volFadeout;
-    uint32_t instGlobalVolume;  // IT, stored only
+    uint32_t instGlobalVolume;  // IT: 0..64
     uint8_t vibType, vibSweep, vibDepth, vibRate;  // XM automatic vibrato
     uint8_t newNoteAction, dupCheckType, dupCheckAction, pitchPanSep, pitchPanCenter;
     int8_t defaultPan;          // IT: 0..64, negative = none
@@ -138,6 +139,10 @@ struct ModuleRecord {
     SampleRecord **samples;          // numSamples entries
     PatternRecord **patterns;        // numPatts entries, every one filled
     uint8_t flags;         // gmpAmigaLimits...
+    // IT: of numChans, the last numBgChans carry no pattern data; the player
+    // moves released notes there (new note actions). 0 in the other formats.
+    uint8_t numBgChans;
+    uint8_t chanVolume[64];  // IT: initial channel volume 0..64 (64 elsewhere)
 };
 
 // Sample callback of the loaders: called after each successful AddSample with
@@ -167,6 +172,17 @@ int gmpLoadIT(const char *fileName, int addSD, gmpSampleCallback sampleCallback,
               ModuleRecord **module);
 int gmpLoadITMemory(const void *data, size_t size, int addSD, gmpSampleCallback sampleCallback,
                     ModuleRecord **module);
+
+// IT new note actions (InstrumentRecord.newNoteAction) and duplicate checks.
+enum { gmpNNACut = 0, gmpNNAContinue = 1, gmpNNANoteOff = 2, gmpNNANoteFade = 3 };
+enum { gmpDCTOff = 0, gmpDCTNote = 1, gmpDCTSample = 2, gmpDCTInstrument = 3 };
+enum { gmpDCACut = 0, gmpDCANoteOff = 1, gmpDCANoteFade = 2 };
+
+// Background channels an IT module with numChans pattern channels gets when
+// some instrument lets released notes sound on: one per pattern channel, so
+// that every channel can keep its last note fading while the next plays,
+// within the 32 channels a song may have.
+unsigned gmpBackgroundChannels(unsigned numChans);
 
 // Releases a module and everything reachable from it; null is no error.
 // Order: panning, orders; each instrument's noteSamples, envelopes, the
@@ -210,5 +226,6 @@ enum {
     cmdFineVolSlideUp = 22, cmdFineVolSlideDown = 23, cmdNoteCut = 24, cmdNoteDelay = 25,
     cmdPatternDelay = 26, cmdSetMVolume = 27, cmdMVolSlide = 28, cmdMultiRetrig = 29,
     cmdMusicSync = 30, cmdExtraFineSlideUp = 31, cmdExtraFineSlideDown = 32, cmdPanSlide = 33,
-    gmpNumCommands = 34
+    cmdChanVolume = 34, cmdChanVolSlide = 35,
+    gmpNumCommands = 36
 };

@@ -126,7 +126,7 @@ static int commandArgument(ChannelState *ch)
 static int gmpHandleCommands(void)
 {
     const gmpCommand *table = contTable();
-    for (int c = 0; c < gmpHandle->numChannels; c++) {
+    for (int c = 0; c < gmpHandle->numTracks; c++) {
         gmpChan = &gmpHandle->channels[c];
         ChannelState *ch = gmpChan;
         if (gmpPlayMode == gmpFT2 && (ch->rowFlags & gmpRowVolume) && ch->volColumn > 64)
@@ -184,7 +184,7 @@ static int readRow(uint8_t *p, uint8_t **next)
         if (end - p < size)
             return errInvalidPatt;
         int chan = flags & gmpEntryChanMask;
-        if (chan >= ps->numChannels) {
+        if (chan >= ps->numTracks) {
             p += size;
             continue;
         }
@@ -225,6 +225,10 @@ static int readRow(uint8_t *p, uint8_t **next)
 static void lookupSample(int instrument)
 {
     ChannelState *ch = gmpChan;
+    // Key-off, note cut and the like are not keys of the table: they act on
+    // the note that sounds, which keeps its sample (and IT its note).
+    if (ch->note >= gmpNoteCut)
+        return;
     InstrumentRecord *inst = gmpInstrumentOf(instrument);
     int o, s;
     gmpSplitNote(ch->note, &o, &s);
@@ -345,7 +349,7 @@ static int gmpPlayPattern(void)
     ps->info->row = static_cast<uint32_t>(ps->row);
 
     if (ps->patternDelay != 0) {
-        for (int c = 0; c < ps->numChannels; c++) {
+        for (int c = 0; c < ps->numTracks; c++) {
             gmpChan = &ps->channels[c];
             if ((gmpChan->rowFlags & gmpRowCommand) && gmpChan->command != 0 &&
                 gmpChan->command < gmpNumCommands)
@@ -360,15 +364,18 @@ static int gmpPlayPattern(void)
         CHECK(findRow(&ps->rowPtr));
         ps->info->row = static_cast<uint32_t>(ps->row);  // findRow may have moved it
     }
-    for (int c = 0; c < ps->numChannels; c++)
+    for (int c = 0; c < ps->numTracks; c++)
         ps->channels[c].rowFlags &= static_cast<uint8_t>(~(gmpRowNote | gmpRowVolume |
                                                           gmpRowInstrument | gmpRowCommand));
     CHECK(readRow(ps->rowPtr, &ps->rowPtr));
 
-    for (int c = 0; c < ps->numChannels; c++) {
+    for (int c = 0; c < ps->numTracks; c++) {
         gmpChan = &ps->channels[c];
         ChannelState *ch = gmpChan;
         noteLookedUp = false;
+        if (gmpPlayMode == gmpIT && (ch->rowFlags & gmpRowNote) && ch->note < gmpNoteCut &&
+            !rowCommandIs(ch, cmdTonePorta) && !rowCommandIs(ch, cmdTPortVSlide))
+            CHECK(gmpNewNoteAction());
         if (ch->rowFlags & gmpRowInstrument)
             CHECK(instrumentGiven());
         if (ch->rowFlags & gmpRowVolume) {
@@ -416,6 +423,9 @@ int gmpPlay(void)
         gmpHandle = ps;
         gmpCurModule = ps->module;
         gmpPlayMode = ps->module->playMode;
+        // Tremolo changes the volume of one tick only.
+        for (int c = 0; c < ps->numTracks; c++)
+            ps->channels[c].playVolume = ps->channels[c].volume;
         ps->tick++;
         if (ps->tick < ps->speed) {
             CHECK(gmpHandleCommands());

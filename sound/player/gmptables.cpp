@@ -170,7 +170,8 @@ const int8_t ft2VibratoTable[256] = {
 // XM commands that reuse their last non-zero argument when given 0.
 const uint8_t ft2UsePrevInfo[gmpNumCommands] = {
     0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 0..16
-    1, 1, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 0, 0, 1, 1, 0   // 17..33
+    1, 1, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 0, 0, 1, 1, 0,  // 17..33
+    0, 0                                                // 34..35 (IT only)
 };
 
 // Half a sine period, 0..255.
@@ -227,7 +228,7 @@ const uint8_t itCommands[26] = {
     cmdNone,                                                                  // -
     cmdSetSpeed, cmdPositionJump, cmdPatternBreak, cmdVolSlide, cmdSlideDown, // A..E
     cmdSlideUp, cmdTonePorta, cmdVibrato, cmdNone, cmdArpeggio,               // F..J
-    cmdVibVSlide, cmdTPortVSlide, cmdNone, cmdNone, cmdSampleOffset,          // K..O
+    cmdVibVSlide, cmdTPortVSlide, cmdChanVolume, cmdChanVolSlide, cmdSampleOffset, // K..O
     cmdPanSlide, cmdMultiRetrig, cmdTremolo, cmdNone, cmdSetTempo,            // P..T
     cmdNone, cmdSetMVolume, cmdMVolSlide, cmdSetPanning, cmdNone              // U..Y
 };

@@ -227,7 +227,9 @@ int readEnvelope(const uint8_t *e, int kind, EnvelopeRecord **out)
     *out = nullptr;
     uint8_t flags = e[0];
     unsigned num = e[1];
-    if (!(flags & 1) || num == 0)
+    // A pitch envelope with bit 7 set steers a filter, which the mixer does
+    // not have; it must not bend the pitch.
+    if (!(flags & 1) || num == 0 || (kind == 2 && (flags & 0x80)))
         return errOK;
     if (num > gmpEnvPoints)
         num = gmpEnvPoints;
@@ -555,7 +557,7 @@ int LoadInstrument(ITLoad &s, unsigned i, const uint8_t *offsets, bool newFormat
         inst->volFadeout = ldLE16(ih + 0x14);
         inst->pitchPanSep = ih[0x16];
         inst->pitchPanCenter = ih[0x17];
-        inst->instGlobalVolume = ih[0x18];
+        inst->instGlobalVolume = (ih[0x18] > 128 ? 128 : ih[0x18]) / 2;  // 0..128 in the file
         inst->defaultPan = static_cast<int8_t>(ih[0x19]);  // bit 7: no default
         inst->randomVolume = ih[0x1A];
         inst->randomPan = ih[0x1B];
@@ -630,6 +632,8 @@ int LoadIT(fileHandle file, int addSD, gmpSampleCallback sampleCallback, ModuleR
         return LoadError(s, error);
     for (int c = 0; c < 64; c++)
         m->panning[c] = h[64 + c];
+    for (int c = 0; c < 64; c++)
+        m->chanVolume[c] = h[128 + c] > 64 ? 64 : h[128 + c];
 
     if ((error = memAlloc(static_cast<int>(listBytes), reinterpret_cast<void **>(&s.lists))) != 0)
         return LoadError(s, error);
@@ -746,6 +750,16 @@ int LoadIT(fileHandle file, int addSD, gmpSampleCallback sampleCallback, ModuleR
             if (used)
                 inst->sampleList[0] = m->samples[i];
         }
+    }
+
+    // Instruments whose released notes sound on need background channels.
+    bool backgroundNotes = false;
+    for (unsigned i = 0; useInsts && i < numInsts; i++)
+        if (m->instruments[i] && m->instruments[i]->newNoteAction != gmpNNACut)
+            backgroundNotes = true;
+    if (backgroundNotes) {
+        m->numBgChans = static_cast<uint8_t>(gmpBackgroundChannels(m->numChans));
+        m->numChans = static_cast<uint8_t>(m->numChans + m->numBgChans);
     }
 
     s.file = nullptr;

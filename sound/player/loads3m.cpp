@@ -273,9 +273,11 @@ int LoadS3M(fileHandle file, int addSD, gmpSampleCallback sampleCallback, Module
                 return LoadError(s, error);
             if (got != 2)
                 return LoadError(s, errEndOfFile);
-            // The stored length counts its own two bytes; a pattern at the
-            // very end of a file may also be cut short.
-            len = ldLE16(lenBytes);
+            // The rows are read on to the 64th whatever the stored length
+            // says (trackers wrote lengths too short for their rows; other
+            // players read on as well); a pattern at the very end of a file
+            // may be cut short.
+            len = s3mPattBuffer - 1;
             unsigned long read;
             if ((error = ldReadAt(file, fileSize, offset + 2, s.patt, len, &read)) != 0)
                 return LoadError(s, error);

@@ -194,6 +194,7 @@ Module::Module()
 {
     for (unsigned c = 0; c < 64; c++)
         channelPan[c] = c < 4 ? 32 : 32 | 128;
+    channelVolume.fill(64);
 }
 
 std::vector<uint8_t> write(const Module &m)
@@ -215,7 +216,7 @@ std::vector<uint8_t> write(const Module &m)
     out[51] = m.tempo;
     out[52] = 128;
     std::copy(m.channelPan.begin(), m.channelPan.end(), out.begin() + 64);
-    std::fill(out.begin() + 128, out.begin() + 192, 64);
+    std::copy(m.channelVolume.begin(), m.channelVolume.end(), out.begin() + 128);
     out.insert(out.end(), m.orders.begin(), m.orders.end());
     const size_t insOff = out.size();
     const size_t smpOff = insOff + 4 * nIns;

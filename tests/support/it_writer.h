@@ -73,6 +73,7 @@ struct Module {
     uint16_t cwt = 0x214;
     uint8_t speed = 6, tempo = 125, globalVolume = 128;
     std::array<uint8_t, 64> channelPan;  // default: channels 0..3 on, centre
+    std::array<uint8_t, 64> channelVolume;  // default: all 64
     std::vector<Sample> samples;
     std::vector<Instrument> instruments;
     std::vector<Pattern> patterns;

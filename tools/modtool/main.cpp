@@ -142,6 +142,7 @@ int cmdSync(const std::string &file)
 {
     PassOptions options;
     options.silent = true;
+    options.deviceTicks = true;  // when the show, on the OSS device, reaches each mark
     PassResult r;
     std::string error;
     if (!runSongPass(file, options, &r, &error))

@@ -1,8 +1,8 @@
 // One pass of a song through the file-sink device.
 #include "songpass.h"
 
-#include <map>
-#include <utility>
+#include <set>
+#include <string>
 
 #include "platform/audio/filesink.h"
 #include "sound/api/midas.h"
@@ -21,43 +21,43 @@ void onSync(unsigned value, unsigned position, unsigned row)
     current->syncEvents.push_back({fsFramesMixed(), position, row, value});
 }
 
-// Playing a row the song has played before closes a pass, when it comes
-// from the end of the order list or from a jump. A row played again inside
-// its own position while a pattern loop counts is the loop, not a new pass;
-// past 64 visits of one row it counts as a pass all the same, so that no
-// song runs forever.
+// A pass ends where the song really comes round: when the row about to be
+// read is one it has read before in the same loop state (the running
+// pattern loops of the song and of every channel). From there on the song
+// can only play what it already played. Pattern loops, jumps back that a
+// loop count or a break leads on, and jumps to the same position therefore
+// stay inside the pass.
 class PassTracker {
 public:
-    // Called at every row read; true when this row begins a new pass.
-    bool rowStarts(unsigned position, unsigned row, bool wrapped, bool loopActive)
+    // True when the row the next poll reads begins a new pass.
+    bool rowStarts(const PlayState *ps)
     {
-        auto key = std::make_pair(position, row);
-        unsigned &visits = seen_[key];
-        bool again = visits > 0 && (position != lastPosition_ || !loopActive || visits >= 64);
-        lastPosition_ = position;
-        visits++;
-        if (wrapped || again) {
-            seen_.clear();
-            seen_[key] = 1;
-            return true;
-        }
-        return false;
+        std::string key;
+        auto put = [&key](unsigned v) {
+            key.push_back(char(v & 0xFF));
+            key.push_back(char((v >> 8) & 0xFF));
+        };
+        put(unsigned(ps->position));
+        put(unsigned(ps->row));
+        // A loop's start row counts only while the loop runs: a start left
+        // over from an earlier pass is set again before any loop uses it.
+        auto putLoop = [&put](unsigned row, unsigned count) {
+            put(count ? row : 0);
+            put(count);
+        };
+        putLoop(ps->loopRow, ps->loopCount);
+        for (int c = 0; c < ps->numChannels; c++)
+            putLoop(ps->channels[c].chanLoopRow, ps->channels[c].chanLoopCount);
+        if (seen_.insert(key).second)
+            return false;
+        seen_.clear();
+        seen_.insert(key);
+        return true;
     }
 
 private:
-    std::map<std::pair<unsigned, unsigned>, unsigned> seen_;
-    unsigned lastPosition_ = ~0u;
+    std::set<std::string> seen_;
 };
-
-bool patternLoopActive(const PlayState *ps)
-{
-    if (ps->loopCount)
-        return true;
-    for (int c = 0; c < ps->numChannels; c++)
-        if (ps->channels[c].chanLoopCount)
-            return true;
-    return false;
-}
 
 PlayState *findSong()
 {
@@ -95,6 +95,7 @@ bool runSongPass(const std::string &file, const PassOptions &options, PassResult
     MIDASsetOption(MIDAS_OPTION_MIXRATE, int(options.rate));
     fsSetSink(options.sink);
     fsSetMixingMode(options.mixing);
+    fsSetDeviceTicks(options.deviceTicks);
     midasForcedSD = &FileSink;
     bool initialised = MIDASinit();
     midasForcedSD = nullptr;
@@ -135,19 +136,14 @@ bool runSongPass(const std::string &file, const PassOptions &options, PassResult
     PlayState *ps = findSong();
     PassTracker tracker;
     unsigned passes = 0;
-    // The player counts a wrap while it reads the song's last row; the pass
-    // ends when the row after it starts.
-    int loopCountAtRow = ps->songLoopCount;
-    bool wrapPending = false;
     const uint64_t maxFrames = uint64_t(options.maxSeconds * options.rate);
     for (;;) {
         size_t eventsBefore = result->syncEvents.size();
-        // A tick 0 that starts with a pattern delay pending repeats the row
-        // before instead of reading a new one.
-        bool delayRepeat = ps->patternDelay != 0;
-        // A pattern loop that jumps back still counts when the jump is made;
-        // the row read after it may use up the count.
-        bool loopActive = patternLoopActive(ps);
+        // The poll mixes one tick and then runs the player, which reads the
+        // next row when the tick count comes round, unless a pattern delay
+        // repeats the row before.
+        bool readsRow = ps->tick + 1 >= ps->speed && ps->patternDelay == 0;
+        bool newPass = readsRow && tracker.rowStarts(ps);
         MIDASpoll();
         // A poll that stopped the sound system (a fatal player error) ends
         // the pass with the error.
@@ -155,17 +151,11 @@ bool runSongPass(const std::string &file, const PassOptions &options, PassResult
             current = nullptr;
             return fail(error, "the player stopped on an error");
         }
-        if (ps->tick == 0 && !delayRepeat) {
-            bool wrapped = wrapPending;
-            wrapPending = ps->songLoopCount != loopCountAtRow;
-            loopCountAtRow = ps->songLoopCount;
-            if (tracker.rowStarts(ps->info->position, ps->info->row, wrapped, loopActive) &&
-                fsFramesMixed() > 0 && ++passes >= options.loops) {
-                // The row just started belongs to the next pass: its sound
-                // is not mixed yet, and neither are its sync commands.
-                result->syncEvents.resize(eventsBefore);
-                break;
-            }
+        if (newPass && fsFramesMixed() > 0 && ++passes >= options.loops) {
+            // The row just read belongs to the next pass: its sound is not
+            // mixed yet, and neither are its sync commands.
+            result->syncEvents.resize(eventsBefore);
+            break;
         }
         if (fsFramesMixed() >= maxFrames) {
             result->hitLimit = true;
@@ -179,6 +169,7 @@ bool runSongPass(const std::string &file, const PassOptions &options, PassResult
     MIDASfreeModule(module);
     MIDASclose();
     fsSetSink(nullptr);
+    fsSetDeviceTicks(false);
     if (writeFailed)
         return fail(error, "Unable to write file");
     return true;

@@ -1,7 +1,8 @@
 // One pass of a song through the file-sink device: the sound system is
 // started on the sink, the module loaded and played tick by tick, as fast as
-// the CPU allows, until the song has come round to a row it already played
-// (the end of the order list, or a jump back) the asked number of times.
+// the CPU allows, until the song has come round to a row it already played in
+// the same pattern-loop state (after the end of the order list, or a jump
+// back that nothing leads on from) the asked number of times.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +25,7 @@ struct PassOptions {
     bool silent = false;        // master volume 0: the mixer only advances positions
     AudioSink *sink = nullptr;  // null: the output is thrown away
     double maxSeconds = 3600;   // a song that never comes round stops here
+    bool deviceTicks = false;   // ticks rounded as the OSS device does: the show's timing
 };
 
 struct PassResult {

@@ -238,7 +238,7 @@ TEST(LoaderIT, NewFormatInstrumentFieldsAndEnvelopes)
     EXPECT_EQ(i0->volFadeout, 300u);
     EXPECT_EQ(i0->pitchPanSep, 5);
     EXPECT_EQ(i0->pitchPanCenter, 48);
-    EXPECT_EQ(i0->instGlobalVolume, 100u);
+    EXPECT_EQ(i0->instGlobalVolume, 50u);  // 0..128 in the file, 0..64 in the module
     EXPECT_EQ(i0->defaultPan, 40);
     EXPECT_EQ(i0->randomVolume, 3);
     EXPECT_EQ(i0->randomPan, 4);

@@ -35,6 +35,12 @@ struct Song {
         std::vector<uint8_t> bytes = m.build();
         return gmpLoadXMMemory(bytes.data(), bytes.size(), addSD, nullptr, &module);
     }
+    // Any loader's in-memory entry point (gmpLoadITMemory, ...).
+    template <typename Loader>
+    int loadWith(Loader loader, const std::vector<uint8_t> &bytes)
+    {
+        return loader(bytes.data(), bytes.size(), 1, nullptr, &module);
+    }
     int play(int loopSong = 1)
     {
         recdev::takeLog();

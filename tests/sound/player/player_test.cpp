@@ -4,6 +4,8 @@
 #include "harness.h"
 #include "sound/api/errors.h"
 #include "sound/api/mmem.h"
+#include "support/it_writer.h"
+#include "support/s3m_writer.h"
 
 
 // ---------------------------------------------------------------------------
@@ -595,10 +597,10 @@ TEST(PlayerSong, BadCommandByteFailsTheTick)
     xmw::Module m = simpleModule(1, 2);
     m.pattern(0).set(0, 0, "... .. .. F05");
     s.start(m);
-    // The entry is flag, command, info: make the command 34.
+    // The entry is flag, command, info: make the command one past the last.
     uint8_t *data = gmpPatternData(s.module->patterns[0]);
     ASSERT_EQ(data[1], cmdSetSpeed);
-    data[1] = 34;
+    data[1] = gmpNumCommands;
     for (int i = 0; i < 5; i++)
         ASSERT_EQ(gmpPlay(), 0);
     EXPECT_EQ(gmpPlay(), errInvalidPatt);
@@ -892,4 +894,217 @@ TEST(PlayerSong, TruncatedPatternDataFailsTheTick)
     p->length = 8 + 7 + 1;
     EXPECT_EQ(gmpPlay(), 0);
     EXPECT_EQ(gmpPlay(), 0);  // row 1, then the wrap
+}
+
+// ---------------------------------------------------------------------------
+// IT instruments, channel volume, tremolo, short S3M patterns, fine periods.
+
+// One IT instrument on sample 1 (a looped 64-frame square) with the given
+// new note action and duplicate check; `rows` entries on channel 0.
+static itw::Module itInstrumentModule(uint8_t nna, uint8_t dct, uint8_t dca,
+                                      const std::vector<itw::Entry> &rows)
+{
+    itw::Module m;
+    m.useInstruments = true;
+    m.speed = 3;
+    itw::Sample smp;
+    for (int i = 0; i < 64; i++)
+        smp.data.push_back(i < 32 ? 100 : -100);
+    smp.loopFlags = 0x10;
+    smp.loopEnd = 64;
+    m.samples.push_back(smp);
+    itw::Instrument inst;
+    inst.useSample(1);
+    inst.nna = nna;
+    inst.dct = dct;
+    inst.dca = dca;
+    inst.fadeout = 256;  // 512 -> 0 in two ticks
+    m.instruments.push_back(inst);
+    itw::Pattern p;
+    p.rows = 8;
+    p.entries = rows;
+    m.patterns.push_back(p);
+    return m;
+}
+
+static itw::Entry itNote(unsigned row, int note) { return {row, 0, note, note < 120 ? 1 : -1}; }
+
+// A key-off (===) or note cut (^^^) in instrument mode acts on the sounding
+// note; it is not a key of the instrument's keyboard table.
+TEST(PlayerIT, KeyOffAndNoteCutInInstrumentMode)
+{
+    Song s;
+    ASSERT_EQ(s.loadWith(gmpLoadITMemory, itw::write(itInstrumentModule(
+                                              0, 0, 0, {itNote(0, 60), itNote(1, 255), itNote(2, 60),
+                                                        itNote(3, 254)}))), 0);
+    ASSERT_EQ(s.play(), 0);
+    Lines first = s.run(3);
+    ASSERT_EQ(linesWith(first, "PlaySound"), Lines({"PlaySound 0 8362"}));
+    Lines off = s.run(3);
+    EXPECT_EQ(linesWith(off, "PlaySound"), Lines({}));
+    EXPECT_EQ(linesWith(off, "ReleaseSound"), Lines({"ReleaseSound 0"}));
+    EXPECT_EQ(s.chan(0).period, 1712u);
+    Lines cut = s.run(6);
+    EXPECT_EQ(linesWith(cut, "PlaySound"), Lines({"PlaySound 0 8362"}));
+    EXPECT_EQ(linesWith(cut, "StopSound"), Lines({"StopSound 0"}));
+}
+
+// A new note moves the sounding one to a background channel unless the
+// action is a cut; there it goes on, is released, or fades, and the
+// duplicate check ends an earlier note on the same key.
+TEST(PlayerIT, NewNoteActionsAndDuplicateCheck)
+{
+    struct Case {
+        uint8_t nna, dct, dca;
+        int secondNote;
+        Lines bgCalls;       // device calls on channel 0 once the new note starts
+        bool bgSounds;       // the old note is still heard two ticks later (a
+                             // fade-out of 256 takes 512 to 0 in two ticks)
+    };
+    const Case cases[] = {
+        {gmpNNACut, 0, 0, 64, {}, false},
+        {gmpNNAContinue, 0, 0, 64, {}, true},
+        // Released without a volume envelope, the note fades out as well.
+        {gmpNNANoteOff, 0, 0, 64, {"ReleaseSound 0", "StopSound 0"}, false},
+        {gmpNNANoteFade, 0, 0, 64, {"StopSound 0"}, false},
+        {gmpNNAContinue, gmpDCTNote, gmpDCACut, 60, {"StopSound 0"}, false},
+        {gmpNNAContinue, gmpDCTNote, gmpDCACut, 64, {}, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "nna " << int(c.nna) << " dct " << int(c.dct)
+                                        << " note " << c.secondNote);
+        Song s;
+        ASSERT_EQ(s.loadWith(gmpLoadITMemory,
+                             itw::write(itInstrumentModule(c.nna, c.dct, c.dca,
+                                                           {itNote(0, 60), itNote(1, c.secondNote)}))),
+                  0);
+        // One pattern channel, and one background channel when notes can
+        // outlive their row.
+        EXPECT_EQ(s.module->numChans, c.nna == gmpNNACut ? 1 : 2);
+        ASSERT_EQ(s.play(), 0);
+        s.run(3);
+        Lines log = s.run(5);  // the second row is read on tick 5
+        Lines played = linesWith(log, "PlaySound");
+        ASSERT_EQ(played.size(), 1u);
+        // The new note takes the free device channel when the old one stays.
+        bool moved = c.nna != gmpNNACut;
+        EXPECT_EQ(played[0].rfind(moved ? "PlaySound 1 " : "PlaySound 0 ", 0), 0u) << played[0];
+        Lines bg;
+        for (const std::string &l : log)
+            if ((l.rfind("ReleaseSound 0", 0) == 0 || l.rfind("StopSound 0", 0) == 0))
+                bg.push_back(l);
+        EXPECT_EQ(bg, c.bgCalls);
+        if (moved) {
+            Lines volumes = linesWith(tickLines(log, 7), "SetVolume 0 ");
+            ASSERT_FALSE(volumes.empty() && c.bgSounds);
+            EXPECT_EQ(!volumes.empty() && volumes.back() != "SetVolume 0 0", c.bgSounds);
+        }
+    }
+}
+
+// Channel volume: the header's initial value, Mxx, and Nxy sliding on the
+// ticks after the first; it scales what the device hears.
+TEST(PlayerIT, ChannelVolumeFromHeaderMAndN)
+{
+    itw::Module m = itInstrumentModule(0, 0, 0, {itNote(0, 60)});
+    m.useInstruments = false;
+    m.channelVolume[0] = 32;
+    m.patterns[0].entries.push_back({1, 0, -1, -1, -1, 'M' - 'A' + 1, 0x10});
+    m.patterns[0].entries.push_back({2, 0, -1, -1, -1, 'N' - 'A' + 1, 0x40});
+    m.patterns[0].entries.push_back({3, 0, -1, -1, -1, 'M' - 'A' + 1, 0x50});  // above 64: ignored
+    Song s;
+    ASSERT_EQ(s.loadWith(gmpLoadITMemory, itw::write(m)), 0);
+    ASSERT_EQ(s.play(), 0);
+    auto volumeAt = [&](int tick) { return linesWith(tickLines(s.run(3), tick), "SetVolume 0 "); };
+    EXPECT_EQ(volumeAt(2), Lines({"SetVolume 0 32"}));
+    EXPECT_EQ(volumeAt(5), Lines({"SetVolume 0 16"}));
+    EXPECT_EQ(volumeAt(8), Lines({"SetVolume 0 16"}));
+    EXPECT_EQ(volumeAt(11), Lines({"SetVolume 0 24"}));  // N40: 16 + 4 on ticks 1 and 2
+}
+
+// Tremolo swings the volume of the ticks after the first by the vibrato
+// wave, depth 8: sin at position 8 (180) * 8 / 64 = 22, at 16 (255) 31;
+// the next row is back at the row's volume.
+TEST(PlayerCommands, TremoloInEveryMode)
+{
+    for (int mode : {gmpPT, gmpST3, gmpFT2, gmpIT}) {
+        SCOPED_TRACE(mode);
+        recdev::reset();
+        gmpInit(recdev::device());
+        HandModule h(mode);
+        h.m->speed = 4;
+        h.smp->sampleGlobalVolume = 64;
+        h.inst->instGlobalVolume = 64;
+        h.row({{0, 0x40, 0, 32, cmdTremolo, 0x88}});
+        h.row({});
+        Song s;
+        s.module = h.finish();
+        ASSERT_EQ(s.play(), 0);
+        s.toFirstRow();
+        Lines log = s.run(4);
+        Lines volumes;
+        for (int t = s.ticks - 4; t < s.ticks; t++)
+            for (const std::string &l : linesWith(tickLines(log, t), "SetVolume"))
+                volumes.push_back(l);
+        EXPECT_EQ(volumes, Lines({"SetVolume 0 32", "SetVolume 0 54", "SetVolume 0 63",
+                                  "SetVolume 0 32"}));
+    }
+}
+
+// A pattern whose stored length is shorter than its packed rows is read on
+// to row 64: the speed command on row 40 still plays.
+TEST(PlayerSong, S3MShortPackedLengthReadsAllRows)
+{
+    s3mw::Module m;
+    s3mw::Instrument inst;
+    inst.data.assign(100, 128);
+    m.instruments.push_back(inst);
+    s3mw::Pattern p;
+    p.entries.push_back({0, 0, 0x40, 1});
+    p.entries.push_back({40, 0, -1, -1, -1, 1, 3});  // A03
+    p.lengthField = 12;
+    m.patterns.push_back(p);
+    Song s;
+    ASSERT_EQ(s.loadWith(gmpLoadS3MMemory, s3mw::write(m)), 0);
+    ASSERT_EQ(s.play(), 0);
+    s.run(6 * 41);
+    EXPECT_EQ(s.ps->speed, 3);
+}
+
+// ST3 periods keep their fraction up to the rate: C-5 of a 44100 Hz sample
+// is 88200 Hz, where the whole period 162 would give 88377 (3.5 cents sharp).
+TEST(PlayerPeriods, ST3NoteRateKeepsThePeriodsFraction)
+{
+    recdev::reset();
+    gmpInit(recdev::device());
+    HandModule h(gmpST3);
+    h.smp->baseTune = 44100;
+    h.row({{0, 0x50, 0, -1, 0, 0}});
+    Song s;
+    s.module = h.finish();
+    ASSERT_EQ(s.play(), 0);
+    Lines log = s.run(3);
+    EXPECT_EQ(s.chan(0).period, 162u);
+    // (1712 * 133808 << 8 >> 5) / 44100 = 41556 in 1/256; 14317056 * 256 / 41556.
+    EXPECT_EQ(linesWith(log, "PlaySound"), Lines({"PlaySound 0 88198"}));
+}
+
+// The pitch envelope bends the rate (+24 steps of half a semitone: an
+// octave), a channel panned 100 plays in surround, and T1x raises the tempo
+// on the ticks after the first.
+TEST(PlayerIT, PitchEnvelopeSurroundAndTempoSlide)
+{
+    itw::Module m = itInstrumentModule(0, 0, 0, {itNote(0, 60)});
+    m.instruments[0].pitch.flags = 1;
+    m.instruments[0].pitch.points = {{24, 0}};
+    m.channelPan[0] = 100;
+    m.patterns[0].entries.push_back({1, 0, -1, -1, -1, 'T' - 'A' + 1, 0x12});
+    Song s;
+    ASSERT_EQ(s.loadWith(gmpLoadITMemory, itw::write(m)), 0);
+    ASSERT_EQ(s.play(), 0);
+    Lines log = s.run(3);
+    // C-5 plays at period 1712 (8362 Hz); an octave up is 856: 16725 Hz.
+    EXPECT_EQ(linesWith(tickLines(log, 2), "SetRate"), Lines({"SetRate 0 16725"}));
+    EXPECT_EQ(linesWith(tickLines(log, 2), "SetPanning"), Lines({"SetPanning 0 128"}));
+    EXPECT_EQ(linesWith(s.run(5), "SetUpdRate"), Lines({"SetUpdRate 5080", "SetUpdRate 5160"}));
 }

@@ -96,6 +96,27 @@ TEST(SongPass, PatternLoopAndDelayStayInThePass)
     EXPECT_EQ(r.frames, passFrames(32 + 8 + 2));
 }
 
+// A jump back while a pattern loop still counts is not the song coming
+// round: the pass ends only where a row comes back with no loop running.
+TEST(SongPass, LoopsRunningAcrossJumpsPlayOut)
+{
+    // Rows 0..3 four times (E63), then B00 on the last time round: 16 rows.
+    testmod::XmSpec a = testmod::songSpec(2);
+    a.patterns[0][0][1].eff = 0xE;
+    a.patterns[0][0][1].param = 0x60;
+    a.patterns[0][3][1] = effect(0xE, 0x63);
+    a.patterns[0][3][0] = effect(0xB, 0);
+    EXPECT_EQ(run(writeSong(a, "loopjump")).frames, passFrames(16));
+    // Position 1 jumps to itself from row 2 while its loop (E62) runs:
+    // 16 rows of position 0, then rows 0..2 three times.
+    testmod::XmSpec b = testmod::songSpec(3);
+    b.patterns[1][0][1].eff = 0xE;
+    b.patterns[1][0][1].param = 0x60;
+    b.patterns[1][2][1] = effect(0xE, 0x62);
+    b.patterns[1][2][0] = effect(0xB, 1);
+    EXPECT_EQ(run(writeSong(b, "loopselfjump")).frames, passFrames(16 + 9));
+}
+
 TEST(SongPass, SilentPassLastsAsLongAsTheRender)
 {
     std::string path = writeSong(testmod::songSpec(2), "render");
@@ -131,7 +152,11 @@ TEST(SongPass, RateSetsTheTickLength)
     options.rate = 22050;
     PassResult r = run(writeSong(testmod::songSpec(2), "rate"), options);
     EXPECT_EQ(r.rate, 22050u);
-    EXPECT_EQ(r.frames, (3 + 3 * 32) * 442u);  // 441 + 1, even
+    EXPECT_EQ(r.frames, (3 + 3 * 32) * 441u);  // 22050 / 50 exactly
+    // Rounded as the OSS device rounds its ticks: 441 + 1, even.
+    options.deviceTicks = true;
+    r = run(writeSong(testmod::songSpec(2), "rate"), options);
+    EXPECT_EQ(r.frames, (3 + 3 * 32) * 442u);
 }
 
 TEST(SongPass, LimitStopsASongThatNeverEnds)
