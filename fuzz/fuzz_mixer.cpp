@@ -60,9 +60,20 @@ unsigned bytePoint(FuzzedDataProvider &in, unsigned bytes)
         return bytes;
     case 2:
         return bytes > 0 ? bytes - 1 : 0;
+    case 3:
+        return 0;
     default:
         return in.ConsumeIntegralInRange<unsigned>(0, bytes + 8);
     }
+}
+
+// A loop end: often a few bytes after the start (the shortest loops, of one
+// or two frames, are where the interpolation partner runs out of room).
+unsigned loopEnd(FuzzedDataProvider &in, unsigned start, unsigned bytes)
+{
+    if (in.ConsumeBool())
+        return start + in.ConsumeIntegralInRange<unsigned>(0, 8);
+    return bytePoint(in, bytes);
 }
 
 unsigned playRate(FuzzedDataProvider &in)
@@ -140,12 +151,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         std::abort();
 
     // ---- Samples ------------------------------------------------------------
-    std::vector<Block> blocks;  // kept to the end: a removed copied sample's data may still be ours
+    std::vector<Block> blocks;  // our buffers, freed at the end (or once the mixer lets go)
     unsigned handles[maxSamples] = {};
     int owned[maxSamples] = {};  // index into blocks of data the mixer reads in place, or -1
     const int numSamples = in.ConsumeIntegralInRange<int>(1, maxSamples);
     for (int i = 0; i < numSamples; i++) {
-        const unsigned bytes = in.ConsumeIntegralInRange<unsigned>(0, maxSampleBytes);
+        // A third each of samples of a few frames, short ones and long ones.
+        const unsigned most[] = {8, 64, maxSampleBytes};
+        const unsigned bytes = in.ConsumeIntegralInRange(0u, most[in.ConsumeIntegralInRange(0, 2)]);
         Block b = makeBlock(in, bytes);
         SoundDeviceSample s{};
         s.sample = b.data;
@@ -154,10 +167,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         s.length = bytes;
         s.loopMode = in.ConsumeIntegralInRange<int>(0, 5);
         s.loop1Start = bytePoint(in, bytes);
-        s.loop1End = bytePoint(in, bytes);
+        s.loop1End = loopEnd(in, s.loop1Start, bytes);
         s.loop1Type = in.ConsumeIntegralInRange<int>(0, 3);
         s.loop2Start = bytePoint(in, bytes);
-        s.loop2End = bytePoint(in, bytes);
+        s.loop2End = loopEnd(in, s.loop2Start, bytes);
         s.loop2Type = in.ConsumeIntegralInRange<int>(0, 3);
         const int copy = in.ConsumeBool();
         if (dsmAddSample(&s, copy, &handles[i]) != 0)
@@ -199,7 +212,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             dsmPlaySound(ch, playRate(in));
             break;
         case 2:
-            dsmSetPosition(ch, bytePoint(in, maxSampleBytes));
+            dsmSetPosition(ch, bytePoint(in, in.ConsumeBool() ? 48 : maxSampleBytes));
             break;
         case 3:
             dsmSetRate(ch, playRate(in));
