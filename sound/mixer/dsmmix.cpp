@@ -108,7 +108,11 @@ static int64_t nextEventDistance(MixChannel *c, int64_t pos16)
         if (c->direction == -1 && loop.type == loopBidir) {
             int64_t whole = pos - loop.start;
             if (interp && pos == loop.end - 1) {
-                whole = 1;
+                // The last frame of the loop has no partner above it. A
+                // one-frame loop has no frame below it either: whole stays
+                // 0 there, or the run would read the frame before the start.
+                if (whole > 1)
+                    whole = 1;
                 c->partner = 0;
             }
             if (whole > 32766)
