@@ -98,16 +98,20 @@ void countLoop(unsigned)
     loopCalls++;
 }
 
-// Every playing channel's position lies inside its data (the end itself is
-// where a sample without a loop stops).
+// A playing channel moves backward only inside a bidirectional loop and
+// stands inside its data then: its next run reads from its position down.
+// (Moving forward, a position past the end reads nothing, the next run being
+// empty; the sanitizer checks every read that does happen.)
 void checkChannels()
 {
     for (unsigned i = 0; i < dsmAllocatedChannels; i++) {
         const MixChannel *c = &dsmChannels[i];
-        if (c->status >= dsmChPlaying && c->sample != nullptr && c->playPos > c->length) {
+        const int loopType = c->loopNum == 2 ? c->loop2Type : c->loop1Type;
+        if (c->status >= dsmChPlaying && c->sample != nullptr && c->direction == -1 &&
+            (c->playPos >= c->length || loopType != loopBidir)) {
             std::fprintf(stderr,
-                         "channel %u: status %d at %u of %u frames, type %d, loop %d/%d "
-                         "%u-%u %u-%u, handle %u\n",
+                         "channel %u: status %d at %u of %u frames moving backward, type %d, "
+                         "loop %d/%d %u-%u %u-%u, handle %u\n",
                          i, c->status, c->playPos, c->length, c->sampleType, c->loopNum,
                          c->loopMode, c->loop1Start, c->loop1End, c->loop2Start, c->loop2End,
                          c->sampleHandle);
