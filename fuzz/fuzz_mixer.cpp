@@ -210,7 +210,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const int slot = in.ConsumeIntegralInRange<int>(0, numSamples - 1);
         switch (in.ConsumeIntegralInRange<int>(0, 17)) {
         case 0:
+            // Alone, or a new note as the player starts one.
             dsmSetSample(ch, handles[slot]);
+            if (in.ConsumeBool())
+                dsmPlaySound(ch, playRate(in));
             break;
         case 1:
             dsmPlaySound(ch, playRate(in));
