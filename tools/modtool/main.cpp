@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include "fileinfo.h"
+#include "outfile.h"
 #include "play.h"
 #include "songpass.h"
 #include "stream.h"
@@ -186,22 +187,27 @@ int cmdRender(const std::string &file, int argc, char **argv)
     if (out.empty())
         return usageError("render needs -o OUT.wav");
 
+    // The old output is replaced only by a complete render (output's
+    // destructor removes an unfinished one).
+    OutputFile output;
+    std::string error;
+    if (!output.create(out, file, &error))
+        return fileError(out, error);
     WavWriter wav;
-    if (!wav.open(out, options.rate, 2, 16))
+    if (!wav.open(output.path(), options.rate, 2, 16))
         return fileError(out, std::strerror(errno));
     options.sink = &wav;
     PassResult r;
-    std::string error;
     std::clock_t start = std::clock();
     bool ok = runSongPass(file, options, &r, &error);
     double cpu = double(std::clock() - start) / CLOCKS_PER_SEC;
     bool written = wav.finish();
-    if (!ok) {
-        std::remove(out.c_str());
+    if (!ok)
         return fileError(file, error);
-    }
     if (!written)
         return fileError(out, "Unable to write file");
+    if (!output.commit(&error))
+        return fileError(out, error);
     double rendered = double(r.frames) / r.rate;
     double factor = cpu > 0 ? rendered / cpu : 0;
     std::printf("rendered %.3f s in %.3f s (%.1fx realtime)%s\n", rendered, cpu, factor,

@@ -4,9 +4,11 @@
 // the time played.
 #include "stream.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <strings.h>
 #include <sys/stat.h>
 #include <thread>
 
@@ -47,10 +49,11 @@ std::string clockText(double s)
     return buf;
 }
 
+// Case-insensitive: FILE.WAV is a WAVE name too.
 bool endsWith(const std::string &s, const char *tail)
 {
     size_t n = std::strlen(tail);
-    return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
+    return s.size() >= n && strcasecmp(s.c_str() + s.size() - n, tail) == 0;
 }
 
 // Stream buffer length. The output device's buffer (outputMs) sits between
@@ -88,6 +91,7 @@ bool parseStreamOptions(const std::string &file, int argc, char **argv, StreamOp
                 return false;
             }
             options->sampleType = found->type;
+            options->typeGiven = true;
         } else {
             char *end = nullptr;
             unsigned long rate = std::strtoul(value.c_str(), &end, 10);
@@ -107,6 +111,19 @@ int playStream(const std::string &file, const StreamOptions &options)
         std::fprintf(stderr, "modtool: %s: %s\n", file.c_str(), message.c_str());
         return 1;
     };
+    // Whatever is not a WAVE file plays as raw data, which any bytes are:
+    // only on the user's word, never because a header failed to match.
+    struct stat st;
+    if (stat(file.c_str(), &st) != 0)
+        return fail(MIDASgetErrorMessage(errno == ENOENT ? errFileNotFound : errFileOpen));
+    if (st.st_size == 0)
+        return fail("the file is empty");
+    if (options.sampleType != 0 && endsWith(file, ".wav"))
+        return fail(MIDASgetErrorMessage(errBadWave));
+    if (options.sampleType != 0 && !options.typeGiven && !endsWith(file, ".raw") &&
+        !endsWith(file, ".adpcm"))
+        return fail("not a WAVE file; raw data needs --type TYPE or a .raw or .adpcm name");
+
     // The length in frames, and a clean error for a file that cannot play.
     int type = options.sampleType;
     unsigned rate = options.rate;
@@ -125,9 +142,6 @@ int playStream(const std::string &file, const StreamOptions &options)
             return fail(error);
         frames = a.frames;
     } else {
-        struct stat st;
-        if (stat(file.c_str(), &st) != 0)
-            return fail(MIDASgetErrorMessage(errFileOpen));
         frames = uint64_t(st.st_size) / findType(type)->frameBytes;
     }
     const TypeName *typeName = findType(type);

@@ -6,6 +6,7 @@
 struct StreamOptions {
     int sampleType = 0;  // 0: WAVE file (type and rate from the header)
     unsigned rate = 44100;
+    bool typeGiven = false;  // --type: the file is raw data whatever its name
 };
 
 // Parses --type and --rate for raw files. The default type is 16-bit stereo,
@@ -13,5 +14,7 @@ struct StreamOptions {
 bool parseStreamOptions(const std::string &file, int argc, char **argv, StreamOptions *options,
                         std::string *error);
 // Plays the file until its data has been played or q is pressed. Returns the
-// exit status.
+// exit status. Refused with one line: an empty file, a .wav name that is not
+// a RIFF WAVE file, and data that is neither WAVE nor declared raw (by
+// --type or a .raw or .adpcm name).
 int playStream(const std::string &file, const StreamOptions &options);

@@ -1,6 +1,7 @@
 // The modtool command: output formats and bad input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -108,6 +109,65 @@ TEST(ModtoolCli, BadInputGivesOneLineAndStatusOne)
             }
         }
     }
+}
+
+// A render replaces its output only when it succeeded: never the input
+// (under any name), never with half a file, and an output it cannot write is
+// refused before any work. Each case runs in a directory of its own so that
+// a stray temporary file would show.
+TEST(ModtoolCli, RenderNeverLosesData)
+{
+    const std::string dir = temp("render.d");
+    ASSERT_EQ(std::system(("rm -rf " + dir + " && mkdir " + dir).c_str()), 0);
+    auto entries = [&dir]() {
+        std::string list = temp("render.ls");
+        EXPECT_EQ(std::system(("ls -A " + dir + " > " + list).c_str()), 0);
+        std::vector<std::string> names = lines(slurp(list));
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const std::string in = dir + "/song.xm", old = dir + "/old.wav";
+    ASSERT_TRUE(testmod::writeFile(in, testmod::xmBytes(testmod::songSpec(2))));
+    const std::string songBytes = slurp(in);
+    ASSERT_EQ(symlink("song.xm", (dir + "/soft.wav").c_str()), 0);
+    ASSERT_EQ(link(in.c_str(), (dir + "/hard.wav").c_str()), 0);
+    for (std::string out : {in, dir + "/soft.wav", dir + "/hard.wav", dir + "/./song.xm"}) {
+        ToolRun r = modtool("render " + in + " -o " + out);
+        EXPECT_EQ(r.status, 1) << out;
+        EXPECT_EQ(lines(r.err), std::vector<std::string>{"modtool: " + out +
+                                                         ": the output is the input file"});
+        EXPECT_EQ(slurp(in), songBytes) << out;
+    }
+    const std::vector<std::string> before = entries();
+
+    // Unwritable: under a regular file, in a missing directory, a directory.
+    for (std::string out : {in + "/x.wav", dir + "/none/x.wav", dir}) {
+        ToolRun r = modtool("render " + in + " -o " + out);
+        EXPECT_EQ(r.status, 1) << out;
+        ASSERT_EQ(lines(r.err).size(), 1u) << r.err;
+        EXPECT_EQ(r.err.rfind("modtool: " + out + ": ", 0), 0u) << r.err;
+    }
+
+    // A render that fails (the input is no module) leaves the old output.
+    const std::string noise = dir + "/noise.xm";
+    ASSERT_TRUE(testmod::writeFile(noise, std::vector<uint8_t>(3000, 0x5A)));
+    ASSERT_TRUE(testmod::writeFile(old, {'o', 'l', 'd'}));
+    ToolRun r = modtool("render " + noise + " -o " + old);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(slurp(old), "old");
+    std::vector<std::string> after = before;
+    after.insert(after.end(), {"noise.xm", "old.wav"});
+    std::sort(after.begin(), after.end());
+    EXPECT_EQ(entries(), after);
+
+    // A successful one through a link writes the file the link names.
+    ASSERT_EQ(symlink("old.wav", (dir + "/to-old.wav").c_str()), 0);
+    r = modtool("render " + in + " -o " + dir + "/to-old.wav");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(slurp(old).substr(0, 4), "RIFF");
+    char target[64] = {};
+    EXPECT_EQ(readlink((dir + "/to-old.wav").c_str(), target, sizeof target - 1), 7);
+    EXPECT_EQ(entries().size(), after.size() + 1);
 }
 
 // Playback under a pseudo-terminal (util-linux script): the terminal is raw

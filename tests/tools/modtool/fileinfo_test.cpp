@@ -1,6 +1,7 @@
 // modtool info and stream on WAVE files, raw data and raw ADPCM block streams.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -215,6 +216,38 @@ TEST(ModtoolStream, RawAndAdpcmFilesPlay)
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("(16-bit stereo, 44100 Hz)"), std::string::npos) << r.out;
 
+    // Any other name is raw data on the word of --type.
+    r = modtool("stream " + writeBytes("s.pcm", std::vector<uint8_t>(2205, 128)) +
+                " --type 8bit-mono");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("(8-bit mono, 44100 Hz)"), std::string::npos) << r.out;
+}
+
+// What is not a WAVE file is never played as raw data by accident: not a
+// .wav whose header is wrong (even with --type), not an empty file, not a
+// file of another name without --type.
+TEST(ModtoolStream, OnlyWaveOrDeclaredRawDataPlays)
+{
+    const std::vector<uint8_t> noise(4400, 0x11);
+    std::vector<uint8_t> avi = wave(1, 2, 44100, 16, 400);
+    std::copy_n("AVI ", 4, avi.begin() + 8);
+    const std::string raw = "not a WAVE file; raw data needs --type TYPE or a .raw or .adpcm name";
+    const struct {
+        std::string args, message;
+    } cases[] = {{writeBytes("noise.wav", noise), "Bad WAVE file"},
+                 {writeBytes("noise.WAV", noise) + " --type 16bit-mono", "Bad WAVE file"},
+                 {writeBytes("movie.wav", avi), "Bad WAVE file"},
+                 {writeBytes("movie.avi", avi), raw},
+                 {writeBytes("noise.pcm", noise), raw},
+                 {writeBytes("empty.raw", {}), "the file is empty"},
+                 {writeBytes("empty.wav", {}) + " --type 8bit-mono", "the file is empty"}};
+    for (const auto &c : cases) {
+        ToolRun r = modtool("stream " + c.args);
+        EXPECT_EQ(r.status, 1) << c.args;
+        EXPECT_TRUE(r.out.empty()) << c.args << ": " << r.out;
+        const std::string file = c.args.substr(0, c.args.find(' '));
+        EXPECT_EQ(lines(r.err), std::vector<std::string>{"modtool: " + file + ": " + c.message});
+    }
 }
 
 TEST(ModtoolStream, BadFilesAndOptionsGiveOneErrorAndStatusOne)
