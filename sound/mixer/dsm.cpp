@@ -565,6 +565,30 @@ void dsmChangeSample(MixChannel *c)
     c->sampleChanged = 0;
 }
 
+// A channel that takes a new sample keeps its old position and direction
+// until a position is set, and at rate 0 none is. Moving backward, the
+// mixer reads from the position down to the loop start, so a backward
+// position from a longer sample (or one outside a loop that is no longer
+// bidirectional) would read past the new data: put it back inside.
+static void keepInsideNewSample(MixChannel *c)
+{
+    if (c->direction >= 0)
+        return;
+    const int type = c->loopNum == 2 ? c->loop2Type : c->loop1Type;
+    const unsigned loopStart = c->loopNum == 2 ? c->loop2Start : c->loop1Start;
+    const unsigned loopEnd = c->loopNum == 2 ? c->loop2End : c->loop1End;
+    unsigned pos = std::atomic_ref<unsigned>(c->playPos).load(std::memory_order_relaxed);
+    if (type != loopBidir || loopEnd <= loopStart || loopEnd > c->length) {
+        c->direction = 1;
+        return;
+    }
+    if (pos >= loopEnd || pos < loopStart) {
+        pos = loopEnd - 1;
+        std::atomic_ref<unsigned>(c->playPos).store(pos, std::memory_order_release);
+        c->playPosLow = 0;
+    }
+}
+
 int dsmSetPosition(unsigned ch, unsigned bytePos)
 {
     if (int error = dsmCheckChannel(ch))
@@ -577,10 +601,12 @@ int dsmSetPosition(unsigned ch, unsigned bytePos)
     if (c->sampleChanged) {
         // A handle removed since SetSample leaves the channel as it was.
         if (c->sampleHandle >= 1 && c->sampleHandle <= dsmMaxSamples &&
-            dsmSamples[c->sampleHandle - 1].inUse)
+            dsmSamples[c->sampleHandle - 1].inUse) {
             dsmChangeSample(c);
-        else
+            keepInsideNewSample(c);
+        } else {
             c->sampleChanged = 0;
+        }
         if (c->loopMode != sdLoop1Rel && c->loopMode != sdLoop2 && c->status == dsmChReleased) {
             c->status = dsmChEnded;
             return 0;

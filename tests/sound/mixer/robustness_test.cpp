@@ -147,3 +147,29 @@ TEST_F(MixerRobustness, OneFrameBidirectionalLoopStaysOnItsFrame)
         }
     }
 }
+
+// A channel moving backward in a long sample's bidirectional loop takes a
+// short sample while its rate is 0: setting a position then changes nothing
+// but the sample, so the old backward position would be read downward from,
+// past the new data. Behind the short sample's frames lie guard bytes of
+// the other side of silence; any read of them shows in the output.
+TEST_F(MixerRobustness, SampleChangeAtRateZeroKeepsABackwardPositionInside)
+{
+    mOutputFilterMode = 0;
+    mDisableVolumeRamping = 1;
+    start(44100, 0x52, 1);
+    std::vector<uint8_t> big(1000, 200), small(1000, 100);  // guard: below the middle
+    std::memset(small.data(), 150, 8);                        // the data: above it
+    const unsigned h1 = addSample(big.data(), 1000, smp8bitMono, sdLoop1, 900, 1000, loopBidir);
+    const unsigned h2 = addSample(small.data(), 8, smp8bitMono, sdLoop1, 2, 8, loopBidir);
+    play(0, h1, 44100);
+    mix16(1010);
+    ASSERT_EQ(dsmChannels[0].direction, -1);
+    dsmSetRate(0, 0);
+    dsmSetSample(0, h2);
+    dsmSetPosition(0, 0);
+    dsmSetRate(0, 44100);
+    const std::vector<int16_t> out = mix16(100);
+    for (size_t i = 0; i < out.size(); i++)
+        ASSERT_GT(out[i], 0) << "frame " << i / 2;
+}
