@@ -158,8 +158,9 @@ void showFrame(Context &c, const uint16_t *frame) {
 // Waits for the retrace at which a swap with this interval is shown and
 // returns when that is: the retraces lie on a fixed 60 Hz grid from
 // grSstWinOpen, so pacing never drifts; a late frame waits for the next grid
-// point and has missed its retrace. Unpaced, a frame is shown at once and
-// has missed when it came more than one retrace after the last.
+// point and has missed its retrace (the first frame never counts as missed).
+// Unpaced, a frame is shown at once and has missed when it came more than
+// one retrace after the last.
 Clock::time_point waitRetrace(Context &c, int interval, bool &missed) {
     const Clock::time_point now = Clock::now();
     if (!c.pacing || interval <= 0) {
@@ -168,8 +169,11 @@ Clock::time_point waitRetrace(Context &c, int interval, bool &missed) {
         return now;
     }
     Clock::time_point target = c.lastSwap + interval * kRetrace;
-    missed = target < now;
-    if (missed) {
+    const bool late = target < now;
+    // The first frame has no frame before it to be late after (its set-up,
+    // textures and all, runs from the opening of the window).
+    missed = late && c.shown > 0;
+    if (late) {
         const auto ticks = (now - c.retraceBase + kRetrace - std::chrono::nanoseconds(1)) / kRetrace;
         target = c.retraceBase + ticks * kRetrace;
     }
