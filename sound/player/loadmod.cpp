@@ -105,7 +105,7 @@ int ConvertPattern(ModLoad &s, unsigned channels, uint32_t *length)
     for (unsigned row = 0; row < modRows; row++) {
         for (unsigned ch = 0; ch < channels; ch++, cell += 4) {
             unsigned inst = (cell[0] & 0xF0) | (cell[2] >> 4);
-            unsigned period = ((cell[0] & 0x0F) << 8) | cell[1];
+            unsigned period = ((cell[0] & 0x0Fu) << 8) | cell[1];
             unsigned effect = cell[2] & 0x0F;
             unsigned param = cell[3];
             uint8_t flags = 0, note = gmpNoteNone, instByte = gmpInstNone;
