@@ -534,14 +534,7 @@ MIDASmodule MIDASloadModule(const char *fileName)
     }
 
     ModuleRecord *module = nullptr;
-    if (std::memcmp(moduleHeader, "Extended Module:", 16) == 0)
-        error = gmpLoadXM(fileName, 1, nullptr, &module);
-    else if (std::memcmp(moduleHeader + 44, "SCRM", 4) == 0)
-        error = gmpLoadS3M(fileName, 1, nullptr, &module);
-    else if (std::memcmp(moduleHeader, "IMPM", 4) == 0)
-        error = gmpLoadIT(fileName, 1, nullptr, &module);
-    else
-        error = gmpLoadMOD(fileName, 1, nullptr, &module);
+    error = gmpFindLoader(moduleHeader, sizeof moduleHeader)->load(fileName, 1, nullptr, &module);
     if (error != errOK) {
         mLastError = error;
         return nullptr;

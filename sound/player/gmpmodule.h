@@ -173,6 +173,22 @@ int gmpLoadIT(const char *fileName, int addSD, gmpSampleCallback sampleCallback,
 int gmpLoadITMemory(const void *data, size_t size, int addSD, gmpSampleCallback sampleCallback,
                     ModuleRecord **module);
 
+// The loaders by format, in the order their detect functions are tried on
+// the first bytes of a file (head, size bytes of it): XM ("Extended Module:"
+// at 0), S3M ("SCRM" at 44), IT ("IMPM" at 0), and last MOD, the fallback
+// (its tag lies at 1080): it takes whatever the others refuse.
+struct ModuleLoader {
+    const char *name;  // "XM", "S3M", "IT", "MOD"
+    bool (*detect)(const uint8_t *head, size_t size);
+    int (*load)(const char *fileName, int addSD, gmpSampleCallback sampleCallback,
+                ModuleRecord **module);
+};
+enum { gmpNumLoaders = 4 };
+extern const ModuleLoader gmpLoaders[gmpNumLoaders];
+
+// The first loader whose detect accepts head; never null (MOD accepts all).
+const ModuleLoader *gmpFindLoader(const uint8_t *head, size_t size);
+
 // IT new note actions (InstrumentRecord.newNoteAction) and duplicate checks.
 enum { gmpNNACut = 0, gmpNNAContinue = 1, gmpNNANoteOff = 2, gmpNNANoteFade = 3 };
 enum { gmpDCTOff = 0, gmpDCTNote = 1, gmpDCTSample = 2, gmpDCTInstrument = 3 };

@@ -138,7 +138,7 @@ int itsDecompress(fileHandle file, unsigned long avail, void *out, unsigned fram
         if ((error = fileRead(file, count, 2)) != 0)
             break;
         pos += 2;
-        unsigned long len = count[0] | (count[1] << 8);
+        unsigned long len = count[0] | (static_cast<unsigned>(count[1]) << 8);
         if (len > avail - pos)
             len = avail - pos;  // the file ends inside this block
         if (len && (error = fileRead(file, block, len)) != 0)

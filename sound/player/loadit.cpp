@@ -11,17 +11,45 @@
 
 namespace {
 
-// Header (192 bytes, little-endian): 0 "IMPM", 4 name (26), 32 order count,
-// 34 instrument count, 36 sample count, 38 pattern count, 40 tracker
-// version, 42 compatible-with version (0x200 and up: new instruments),
-// 44 flags (bit 2 instruments, bit 3 linear slides), 48 global volume
-// (0..128), 50 speed, 51 tempo,
-// 64 channel panning (64; 128 and up = channel off).
-// Then the orders, instrument offsets, sample offsets, pattern offsets
-// (4 bytes each).
+// Module header (little-endian).
 enum {
-    itHeaderSize = 192,
-    itSampleSize = 80,
+    hdrTag = 0,           // 4: "IMPM"
+    hdrName = 4,          // 26
+    hdrOrderCount = 32,   // 2
+    hdrInstCount = 34,    // 2
+    hdrSampleCount = 36,  // 2
+    hdrPattCount = 38,    // 2
+    hdrVersion = 40,      // 2: tracker version
+    hdrCompatible = 42,   // 2: compatible with; 0x200 and up: new instruments
+    hdrFlags = 44,        // 2: bit 2 instruments, bit 3 linear slides
+    hdrGlobalVolume = 48, // 1: 0..128
+    hdrSpeed = 50,        // 1
+    hdrTempo = 51,        // 1
+    hdrChanPan = 64,      // 64: 128 and up = channel off
+    hdrChanVolume = 128,  // 64
+    itHeaderSize = 192    // then the orders, instrument offsets, sample
+                          // offsets, pattern offsets (4 bytes each)
+};
+
+// Sample header, 80 bytes at its offset.
+enum {
+    smpGlobalVolume = 0x11, // 1
+    smpFlags = 0x12,        // 1: see below
+    smpVolume = 0x13,       // 1
+    smpName = 0x14,         // 26
+    smpConvert = 0x2E,      // 1: see below
+    smpLength = 0x30,       // 4, frames
+    smpLoopStart = 0x34,    // 4
+    smpLoopEnd = 0x38,      // 4
+    smpMiddleC = 0x3C,      // 4: sample rate of middle C
+    smpSusStart = 0x40,     // 4
+    smpSusEnd = 0x44,       // 4
+    smpDataPos = 0x48,      // 4: file offset of the data
+    smpVibSpeed = 0x4C, smpVibDepth = 0x4D, smpVibRate = 0x4E, smpVibType = 0x4F,
+    itSampleSize = 80
+};
+
+enum {
     itInstSize = 554,     // both instrument formats
     itNewInstMin = 0x226, // end of the pitch envelope of the new format
     itMaxSampleBytes = 0x7FFFFFEF,
@@ -49,6 +77,12 @@ struct ITLoad {
     fileHandle file = nullptr;
     ModuleRecord *module = nullptr;
     long fileSize = 0;
+    int addSD = 0;
+    gmpSampleCallback sampleCallback = nullptr;
+    unsigned ordNum = 0, insNum = 0, smpNum = 0, patNum = 0;  // the header's counts
+    bool useInsts = false;       // the song uses instruments
+    unsigned numInsts = 0;       // instruments, or one per sample without them
+    unsigned long listBytes = 0; // bytes at lists
     uint8_t *header = nullptr;   // itHeaderSize bytes
     uint8_t *lists = nullptr;    // orders and the three offset lists
     uint8_t *patt = nullptr;     // one packed pattern, up to 64 KiB
@@ -58,6 +92,7 @@ struct ITLoad {
     // Pattern bytes name instruments 0..254 only; the file may count more
     // (look them up through isUsed).
     uint8_t instUsed[256] = {};
+    int maxChan = -1;            // highest enabled channel
     int chanLimit = 0;           // entries of higher channels are dropped
     int maxChanFound = -1;
     ChannelMemory mem[64] = {};
@@ -305,9 +340,9 @@ int readSampleData(ITLoad &s, const uint8_t *sh, uint32_t *framesInOut, bool is1
                    void **dataOut)
 {
     *dataOut = nullptr;
-    const uint8_t flags = sh[0x12], cvt = sh[0x2E];
+    const uint8_t flags = sh[smpFlags], cvt = sh[smpConvert];
     const unsigned frameBytes = is16 ? 2 : 1, channels = stereo ? 2 : 1;
-    const long dataPos = static_cast<long>(ldLE32(sh + 0x48));
+    const long dataPos = static_cast<long>(ldLE32(sh + smpDataPos));
     const unsigned long avail =
         dataPos >= 0 && dataPos < s.fileSize ? static_cast<unsigned long>(s.fileSize - dataPos) : 0;
     uint32_t frames = *framesInOut;
@@ -434,32 +469,32 @@ int LoadSample(ITLoad &s, unsigned i, const uint8_t *offsets, int addSD,
             return errEndOfFile;
     }
 
-    const uint8_t flags = sh[0x12];
+    const uint8_t flags = sh[smpFlags];
     // Before version 2.14 the stereo bit was sometimes left set by mistake.
     const bool is16 = flags & itSmp16;
-    const bool stereo = (flags & itSmpStereo) && ldLE16(s.header + 40) >= 0x214;
+    const bool stereo = (flags & itSmpStereo) && ldLE16(s.header + hdrVersion) >= 0x214;
     const unsigned frameBytes = is16 ? 2 : 1;
-    uint32_t frames = (flags & itSmpPresent) ? ldLE32(sh + 0x30) : 0;
+    uint32_t frames = (flags & itSmpPresent) ? ldLE32(sh + smpLength) : 0;
     if (frames > itMaxSampleBytes / frameBytes)
         return errInvalidInst;
 
-    ldCopyName(smp->name, sh + 0x14, 26);
-    smp->volume = sh[0x13] > 64 ? 64 : sh[0x13];
-    smp->sampleGlobalVolume = sh[0x11] > 64 ? 64 : sh[0x11];
-    uint32_t c5speed = ldLE32(sh + 0x3C);
+    ldCopyName(smp->name, sh + smpName, 26);
+    smp->volume = sh[smpVolume] > 64 ? 64 : sh[smpVolume];
+    smp->sampleGlobalVolume = sh[smpGlobalVolume] > 64 ? 64 : sh[smpGlobalVolume];
+    uint32_t c5speed = ldLE32(sh + smpMiddleC);
     smp->baseTune = static_cast<int>(c5speed == 0 || c5speed > 9999999 ? 8363 : c5speed);
     smp->fineTune = 0;
-    smp->smpVibSpeed = sh[0x4C];
-    smp->smpVibDepth = sh[0x4D];
-    smp->smpVibRate = sh[0x4E];
-    smp->smpVibType = sh[0x4F];
+    smp->smpVibSpeed = sh[smpVibSpeed];
+    smp->smpVibDepth = sh[smpVibDepth];
+    smp->smpVibRate = sh[smpVibRate];
+    smp->smpVibType = sh[smpVibType];
 
     void *data = nullptr;
     if (frames != 0 && (error = readSampleData(s, sh, &frames, is16, stereo, &data)) != 0)
         return error;
 
-    uint32_t loopStart = ldLE32(sh + 0x34), loopEnd = ldLE32(sh + 0x38);
-    uint32_t susStart = ldLE32(sh + 0x40), susEnd = ldLE32(sh + 0x44);
+    uint32_t loopStart = ldLE32(sh + smpLoopStart), loopEnd = ldLE32(sh + smpLoopEnd);
+    uint32_t susStart = ldLE32(sh + smpSusStart), susEnd = ldLE32(sh + smpSusEnd);
     bool loop = (flags & itSmpLoop) && clampLoop(&loopStart, &loopEnd, frames);
     bool sus = (flags & itSmpSusLoop) && clampLoop(&susStart, &susEnd, frames);
     if (!loop)
@@ -577,113 +612,117 @@ int LoadInstrument(ITLoad &s, unsigned i, const uint8_t *offsets, bool newFormat
     return errOK;
 }
 
-int LoadIT(fileHandle file, int addSD, gmpSampleCallback sampleCallback, ModuleRecord **module)
+// Reads and checks the header, makes the module and fills its header
+// fields, channel panning and volumes.
+int LoadHeader(ITLoad &s)
 {
-    ITLoad s;
-    s.file = file;
-    int error;
-    if ((error = fileGetSize(file, &s.fileSize)) != 0)
-        return LoadError(s, error);
-    if ((error = memAlloc(itHeaderSize, reinterpret_cast<void **>(&s.header))) != 0)
-        return LoadError(s, error);
-    if ((error = gmpAllocModule(&s.module)) != 0)
-        return LoadError(s, error);
-    if ((error = fileRead(file, s.header, itHeaderSize)) != 0)
-        return LoadError(s, error);
+    CHECK(fileGetSize(s.file, &s.fileSize));
+    CHECK(memAlloc(itHeaderSize, reinterpret_cast<void **>(&s.header)));
+    CHECK(gmpAllocModule(&s.module));
+    CHECK(fileRead(s.file, s.header, itHeaderSize));
     const uint8_t *h = s.header;
-    if (std::memcmp(h, "IMPM", 4) != 0)
-        return LoadError(s, errInvalidModule);
+    if (std::memcmp(h + hdrTag, "IMPM", 4) != 0)
+        return errInvalidModule;
 
     ModuleRecord *m = s.module;
-    const unsigned ordNum = ldLE16(h + 32), insNum = ldLE16(h + 34);
-    const unsigned smpNum = ldLE16(h + 36), patNum = ldLE16(h + 38);
-    const unsigned fileFlags = ldLE16(h + 44);
-    const bool useInsts = fileFlags & 0x04;
-    const bool newInsts = ldLE16(h + 42) >= 0x200;
+    s.ordNum = ldLE16(h + hdrOrderCount);
+    s.insNum = ldLE16(h + hdrInstCount);
+    s.smpNum = ldLE16(h + hdrSampleCount);
+    s.patNum = ldLE16(h + hdrPattCount);
+    const unsigned fileFlags = ldLE16(h + hdrFlags);
+    s.useInsts = fileFlags & 0x04;
     // The offset lists must lie inside the file before anything is sized
     // by their counts.
-    const unsigned long listBytes = ordNum + 4ul * (insNum + smpNum + patNum);
-    if (itHeaderSize + listBytes > static_cast<unsigned long>(s.fileSize))
-        return LoadError(s, errEndOfFile);
-    if (ordNum == 0)
-        return LoadError(s, errInvalidModule);
+    s.listBytes = s.ordNum + 4ul * (s.insNum + s.smpNum + s.patNum);
+    if (itHeaderSize + s.listBytes > static_cast<unsigned long>(s.fileSize))
+        return errEndOfFile;
+    if (s.ordNum == 0)
+        return errInvalidModule;
 
-    ldCopyName(m->name, h + 4, 26);
+    ldCopyName(m->name, h + hdrName, 26);
     m->playMode = gmpIT;
     // Global volume 0..128 in the file, 0..64 in the module.
-    m->masterVolume = static_cast<uint8_t>((h[48] > 128 ? 128 : h[48]) / 2);
-    m->speed = h[50];
-    m->tempo = h[51];
+    const unsigned globalVolume = h[hdrGlobalVolume] > 128 ? 128 : h[hdrGlobalVolume];
+    m->masterVolume = static_cast<uint8_t>(globalVolume / 2);
+    m->speed = h[hdrSpeed];
+    m->tempo = h[hdrTempo];
     m->restart = 0;
     m->flags = 0;
-    if (useInsts)
+    if (s.useInsts)
         m->flags |= gmpInstruments;
     if (fileFlags & 0x08)
         m->flags |= gmpLinearFreq;
 
     // Channels 0..31 with panning below 128 are on; entries may use one
     // channel beyond the highest of them.
-    int maxChan = -1;
     for (int c = 0; c < gmpMaxChannels; c++)
-        if (h[64 + c] < 128)
-            maxChan = c;
-    s.chanLimit = maxChan + 1;
-    if ((error = memAlloc(64 * sizeof(int), reinterpret_cast<void **>(&m->panning))) != 0)
-        return LoadError(s, error);
+        if (h[hdrChanPan + c] < 128)
+            s.maxChan = c;
+    s.chanLimit = s.maxChan + 1;
+    CHECK(memAlloc(64 * sizeof(int), reinterpret_cast<void **>(&m->panning)));
     for (int c = 0; c < 64; c++)
-        m->panning[c] = h[64 + c];
+        m->panning[c] = h[hdrChanPan + c];
     for (int c = 0; c < 64; c++)
-        m->chanVolume[c] = h[128 + c] > 64 ? 64 : h[128 + c];
+        m->chanVolume[c] = h[hdrChanVolume + c] > 64 ? 64 : h[hdrChanVolume + c];
+    return errOK;
+}
 
-    if ((error = memAlloc(static_cast<int>(listBytes), reinterpret_cast<void **>(&s.lists))) != 0)
-        return LoadError(s, error);
-    if ((error = fileRead(file, s.lists, listBytes)) != 0)
-        return LoadError(s, error);
+const uint8_t *instOffsets(const ITLoad &s) { return s.lists + s.ordNum; }
+const uint8_t *smpOffsets(const ITLoad &s) { return instOffsets(s) + 4 * s.insNum; }
+const uint8_t *pattOffsets(const ITLoad &s) { return smpOffsets(s) + 4 * s.smpNum; }
+
+// Reads the lists after the header and makes the order list; returns the
+// pattern count in *numPatts: the file's, or more when the orders name more.
+int LoadOrders(ITLoad &s, unsigned *numPatts)
+{
+    ModuleRecord *m = s.module;
+    CHECK(memAlloc(static_cast<int>(s.listBytes), reinterpret_cast<void **>(&s.lists)));
+    CHECK(fileRead(s.file, s.lists, s.listBytes));
     const uint8_t *orderBytes = s.lists;
-    const uint8_t *instOffsets = orderBytes + ordNum;
-    const uint8_t *smpOffsets = instOffsets + 4 * insNum;
-    const uint8_t *pattOffsets = smpOffsets + 4 * smpNum;
 
     // 254 skips, 255 ends; every other value names a pattern.
-    unsigned numPatts = patNum;
-    if ((error = memAlloc(static_cast<int>(ordNum * sizeof(uint16_t)),
-                          reinterpret_cast<void **>(&m->orders))) != 0)
-        return LoadError(s, error);
-    for (unsigned i = 0; i < ordNum; i++) {
+    *numPatts = s.patNum;
+    CHECK(memAlloc(static_cast<int>(s.ordNum * sizeof(uint16_t)),
+                   reinterpret_cast<void **>(&m->orders)));
+    for (unsigned i = 0; i < s.ordNum; i++) {
         unsigned o = orderBytes[i];
         m->orders[i] = static_cast<uint16_t>(o == 254 ? 0u + gmpOrderSkip : o == 255 ? 0u + gmpOrderEnd : o);
-        if (o < 254 && o + 1 > numPatts)
-            numPatts = o + 1;
+        if (o < 254 && o + 1 > *numPatts)
+            *numPatts = o + 1;
     }
-    m->songLength = static_cast<int>(ordNum);
-    if (numPatts == 0)
-        numPatts = 1;
+    m->songLength = static_cast<int>(s.ordNum);
+    if (*numPatts == 0)
+        *numPatts = 1;
+    return errOK;
+}
 
-    const unsigned numInsts = useInsts ? insNum : smpNum;
-    if ((error = memAlloc(static_cast<int>(numPatts * sizeof(PatternRecord *)),
-                          reinterpret_cast<void **>(&m->patterns))) != 0)
-        return LoadError(s, error);
+// Reads and converts every pattern; sets the channel count from the
+// channels the patterns use.
+int LoadPatterns(ITLoad &s, unsigned numPatts)
+{
+    ModuleRecord *m = s.module;
+    s.numInsts = s.useInsts ? s.insNum : s.smpNum;
+    CHECK(memAlloc(static_cast<int>(numPatts * sizeof(PatternRecord *)),
+                   reinterpret_cast<void **>(&m->patterns)));
     std::memset(m->patterns, 0, numPatts * sizeof(PatternRecord *));
     m->numPatts = numPatts;
 
-    if ((error = memAlloc(itPattBuffer, reinterpret_cast<void **>(&s.patt))) != 0)
-        return LoadError(s, error);
+    CHECK(memAlloc(itPattBuffer, reinterpret_cast<void **>(&s.patt)));
+    const uint8_t *offsets = pattOffsets(s);
     for (unsigned p = 0; p < numPatts; p++) {
-        long offset = p < patNum ? static_cast<long>(ldLE32(pattOffsets + 4 * p)) : 0;
+        long offset = p < s.patNum ? static_cast<long>(ldLE32(offsets + 4 * p)) : 0;
         unsigned rows = 64, len = 0;
         if (offset != 0) {
             uint8_t ph[8];
             unsigned long got;
-            if ((error = ldReadAt(file, s.fileSize, offset, ph, 8, &got)) != 0)
-                return LoadError(s, error);
+            CHECK(ldReadAt(s.file, s.fileSize, offset, ph, 8, &got));
             if (got != 8)
-                return LoadError(s, errEndOfFile);
+                return errEndOfFile;
             rows = ldLE16(ph + 2);
             if (rows == 0 || rows > 256)
-                return LoadError(s, errInvalidPatt);
+                return errInvalidPatt;
             unsigned long read;
-            if ((error = ldReadAt(file, s.fileSize, offset + 8, s.patt, ldLE16(ph), &read)) != 0)
-                return LoadError(s, error);
+            CHECK(ldReadAt(s.file, s.fileSize, offset + 8, s.patt, ldLE16(ph), &read));
             len = static_cast<unsigned>(read);
         }
         if (convBytes(len, rows) > s.convSize) {
@@ -691,58 +730,64 @@ int LoadIT(fileHandle file, int addSD, gmpSampleCallback sampleCallback, ModuleR
                 memFree(s.conv);
             s.conv = nullptr;
             s.convSize = convBytes(len, rows);
-            if ((error = memAlloc(static_cast<int>(s.convSize), reinterpret_cast<void **>(&s.conv))) != 0)
-                return LoadError(s, error);
+            CHECK(memAlloc(static_cast<int>(s.convSize), reinterpret_cast<void **>(&s.conv)));
         }
         uint32_t length;
-        ConvertPattern(s, len, rows, numInsts, &length);
+        ConvertPattern(s, len, rows, s.numInsts, &length);
         PatternRecord *rec;
-        if ((error = memAlloc(static_cast<int>(length), reinterpret_cast<void **>(&rec))) != 0)
-            return LoadError(s, error);
+        CHECK(memAlloc(static_cast<int>(length), reinterpret_cast<void **>(&rec)));
         std::memcpy(rec, s.conv, length);
         rec->length = length;
         rec->rows = rows;
         m->patterns[p] = rec;
     }
-    int chans = maxChan + 2;
+    int chans = s.maxChan + 2;
     if (s.maxChanFound >= 0 && s.maxChanFound + 1 < chans)
         chans = s.maxChanFound + 1;
     if (chans > gmpMaxChannels)
         chans = gmpMaxChannels;
     m->numChans = static_cast<uint8_t>(chans);
+    return errOK;
+}
 
-    // Every sample of the file is loaded, used or not.
-    if (smpNum != 0) {
-        if ((error = memAlloc(static_cast<int>(smpNum * sizeof(SampleRecord *)),
-                              reinterpret_cast<void **>(&m->samples))) != 0)
-            return LoadError(s, error);
-        std::memset(m->samples, 0, smpNum * sizeof(SampleRecord *));
+// Every sample of the file is loaded, used or not.
+int LoadSamples(ITLoad &s)
+{
+    ModuleRecord *m = s.module;
+    if (s.smpNum != 0) {
+        CHECK(memAlloc(static_cast<int>(s.smpNum * sizeof(SampleRecord *)),
+                       reinterpret_cast<void **>(&m->samples)));
+        std::memset(m->samples, 0, s.smpNum * sizeof(SampleRecord *));
     }
-    m->numSamples = smpNum;
-    for (unsigned i = 0; i < smpNum; i++)
-        if ((error = LoadSample(s, i, smpOffsets, addSD, sampleCallback)) != 0)
-            return LoadError(s, error);
+    m->numSamples = s.smpNum;
+    for (unsigned i = 0; i < s.smpNum; i++)
+        CHECK(LoadSample(s, i, smpOffsets(s), s.addSD, s.sampleCallback));
+    return errOK;
+}
 
+// The instruments of the file, or without them one standing for each
+// sample; then the background channels.
+int LoadInstruments(ITLoad &s)
+{
+    ModuleRecord *m = s.module;
+    const unsigned numInsts = s.numInsts;
     if (numInsts != 0) {
-        if ((error = memAlloc(static_cast<int>(numInsts * sizeof(InstrumentRecord *)),
-                              reinterpret_cast<void **>(&m->instruments))) != 0)
-            return LoadError(s, error);
+        CHECK(memAlloc(static_cast<int>(numInsts * sizeof(InstrumentRecord *)),
+                       reinterpret_cast<void **>(&m->instruments)));
         std::memset(m->instruments, 0, numInsts * sizeof(InstrumentRecord *));
     }
     m->numInsts = numInsts;
-    if (useInsts) {
-        if ((error = memAlloc(itInstSize, reinterpret_cast<void **>(&s.inst))) != 0)
-            return LoadError(s, error);
+    if (s.useInsts) {
+        const bool newInsts = ldLE16(s.header + hdrCompatible) >= 0x200;
+        CHECK(memAlloc(itInstSize, reinterpret_cast<void **>(&s.inst)));
         for (unsigned i = 0; i < numInsts; i++)
-            if ((error = LoadInstrument(s, i, instOffsets, newInsts)) != 0)
-                return LoadError(s, error);
+            CHECK(LoadInstrument(s, i, instOffsets(s), newInsts));
     } else {
         // One instrument standing for each sample.
         for (unsigned i = 0; i < numInsts; i++) {
             int used = isUsed(s, i);
             InstrumentRecord *inst;
-            if ((error = gmpAllocInstrument(used ? 1 : 0, &inst)) != 0)
-                return LoadError(s, error);
+            CHECK(gmpAllocInstrument(used ? 1 : 0, &inst));
             m->instruments[i] = inst;
             std::memcpy(inst->name, m->samples[i]->name, sizeof inst->name);
             inst->instGlobalVolume = 64;
@@ -754,14 +799,36 @@ int LoadIT(fileHandle file, int addSD, gmpSampleCallback sampleCallback, ModuleR
 
     // Instruments whose released notes sound on need background channels.
     bool backgroundNotes = false;
-    for (unsigned i = 0; useInsts && i < numInsts; i++)
+    for (unsigned i = 0; s.useInsts && i < numInsts; i++)
         if (m->instruments[i] && m->instruments[i]->newNoteAction != gmpNNACut)
             backgroundNotes = true;
     if (backgroundNotes) {
         m->numBgChans = static_cast<uint8_t>(gmpBackgroundChannels(m->numChans));
         m->numChans = static_cast<uint8_t>(m->numChans + m->numBgChans);
     }
+    return errOK;
+}
 
+int LoadBody(ITLoad &s)
+{
+    unsigned numPatts;
+    CHECK(LoadHeader(s));
+    CHECK(LoadOrders(s, &numPatts));
+    CHECK(LoadPatterns(s, numPatts));
+    CHECK(LoadSamples(s));
+    CHECK(LoadInstruments(s));
+    return errOK;
+}
+
+int LoadIT(fileHandle file, int addSD, gmpSampleCallback sampleCallback, ModuleRecord **module)
+{
+    ITLoad s;
+    s.file = file;
+    s.addSD = addSD;
+    s.sampleCallback = sampleCallback;
+    int error = LoadBody(s);
+    if (error != errOK)
+        return LoadError(s, error);
     s.file = nullptr;
     if ((error = fileClose(file)) != 0)
         return LoadError(s, error);
@@ -769,7 +836,7 @@ int LoadIT(fileHandle file, int addSD, gmpSampleCallback sampleCallback, ModuleR
     for (uint8_t *b : blocks)
         if (b)
             memFree(b);
-    *module = m;
+    *module = s.module;
     return errOK;
 }
 

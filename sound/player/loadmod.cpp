@@ -10,22 +10,30 @@
 
 namespace {
 
-// On-disk layout (16-bit words are big-endian):
-//   0     song name (20)
-//   20    31 sample headers of 30 bytes: name (22), length in words (2),
-//         finetune (1, low nibble), volume (1), loop start in words (2),
-//         loop length in words (2)
-//   950   song length, 951 restart position, 952 order table (128)
-//   1080  tag; 1084 patterns (channels * 256 bytes each), then sample data
+// On-disk layout (16-bit words are big-endian): the song name, 31 sample
+// headers, the song length, restart position, order table and tag; then
+// the patterns (channels * 256 bytes each) and the sample data.
 enum {
+    modName = 0,            // 20
+    modSampleHeaders = 20,  // 31 x 30 bytes
+    modSongLength = 950,    // 1
+    modRestart = 951,       // 1: 127 = none
+    modOrders = 952,        // 128
+    modTag = 1080,          // 4: names the channel count
     modHeaderSize = 1084,
     modNumInsts = 31,
-    modSampleHeaders = 20,
-    modSongLength = 950,
-    modRestart = 951,
-    modOrders = 952,
-    modTag = 1080,
     modRows = 64
+};
+
+// Sample header, 30 bytes.
+enum {
+    smpName = 0,            // 22
+    smpLength = 22,         // 2, words
+    smpFineTune = 24,       // 1, low nibble
+    smpVolume = 25,         // 1
+    smpLoopStart = 26,      // 2, words
+    smpLoopLength = 28,     // 2, words
+    smpHeaderBytes = 30
 };
 
 // ProTracker periods of octaves 0 to 5; a note is the first entry at or
@@ -40,6 +48,11 @@ const uint16_t ptPeriods[72] = {
 
 struct ModLoad {
     fileHandle file = nullptr;
+    long fileSize = 0;
+    int addSD = 0;
+    gmpSampleCallback sampleCallback = nullptr;
+    unsigned channels = 0;
+    unsigned long pattBytes = 0;  // one stored pattern
     ModuleRecord *module = nullptr;
     uint8_t *header = nullptr;  // modHeaderSize bytes
     uint8_t *patt = nullptr;    // one raw pattern
@@ -92,7 +105,7 @@ int ConvertPattern(ModLoad &s, unsigned channels, uint32_t *length)
     for (unsigned row = 0; row < modRows; row++) {
         for (unsigned ch = 0; ch < channels; ch++, cell += 4) {
             unsigned inst = (cell[0] & 0xF0) | (cell[2] >> 4);
-            unsigned period = ((cell[0] & 0x0F) << 8) | cell[1];
+            unsigned period = ((cell[0] & 0x0Fu) << 8) | cell[1];
             unsigned effect = cell[2] & 0x0F;
             unsigned param = cell[3];
             uint8_t flags = 0, note = gmpNoteNone, instByte = gmpInstNone;
@@ -152,33 +165,27 @@ int ConvertPattern(ModLoad &s, unsigned channels, uint32_t *length)
     return errOK;
 }
 
-int LoadMOD(fileHandle file, int addSD, gmpSampleCallback sampleCallback, ModuleRecord **module)
+// Reads and checks the header, makes the module and fills its header
+// fields and panning.
+int LoadHeader(ModLoad &s)
 {
-    ModLoad s;
-    s.file = file;
-    int error;
-    long fileSize;
-    if ((error = fileGetSize(file, &fileSize)) != 0)
-        return LoadError(s, error);
-    if ((error = memAlloc(modHeaderSize, reinterpret_cast<void **>(&s.header))) != 0)
-        return LoadError(s, error);
-    if ((error = gmpAllocModule(&s.module)) != 0)
-        return LoadError(s, error);
-    if ((error = fileRead(file, s.header, modHeaderSize)) != 0)
-        return LoadError(s, error);
+    CHECK(fileGetSize(s.file, &s.fileSize));
+    CHECK(memAlloc(modHeaderSize, reinterpret_cast<void **>(&s.header)));
+    CHECK(gmpAllocModule(&s.module));
+    CHECK(fileRead(s.file, s.header, modHeaderSize));
 
     const uint8_t *h = s.header;
-    unsigned channels = channelCount(h + modTag);
+    s.channels = channelCount(h + modTag);
     // The packed entry addresses channels 0 to 31 only.
-    if (channels == 0 || channels > gmpMaxChannels)
-        return LoadError(s, errInvalidModule);
+    if (s.channels == 0 || s.channels > gmpMaxChannels)
+        return errInvalidModule;
     unsigned songLength = h[modSongLength];
     if (songLength == 0 || songLength > 128)
-        return LoadError(s, errInvalidModule);
+        return errInvalidModule;
 
     ModuleRecord *m = s.module;
-    m->numChans = static_cast<uint8_t>(channels);
-    ldCopyName(m->name, h, 20);
+    m->numChans = static_cast<uint8_t>(s.channels);
+    ldCopyName(m->name, h + modName, 20);
     m->masterVolume = 64;
     m->songLength = static_cast<int>(songLength);
     m->playMode = gmpPT;
@@ -188,8 +195,7 @@ int LoadMOD(fileHandle file, int addSD, gmpSampleCallback sampleCallback, Module
     unsigned restart = h[modRestart];
     m->restart = (restart == 127 || restart >= songLength) ? 0 : static_cast<int>(restart);
 
-    if ((error = memAlloc(gmpMaxChannels * sizeof(int), reinterpret_cast<void **>(&m->panning))) != 0)
-        return LoadError(s, error);
+    CHECK(memAlloc(gmpMaxChannels * sizeof(int), reinterpret_cast<void **>(&m->panning)));
     int separation = mDefaultStereoSeparation;
     if (separation < 0)
         separation = 0;
@@ -198,150 +204,177 @@ int LoadMOD(fileHandle file, int addSD, gmpSampleCallback sampleCallback, Module
     // Amiga channel order: left, right, right, left.
     for (unsigned c = 0; c < gmpMaxChannels; c++)
         m->panning[c] = (c % 4 == 1 || c % 4 == 2) ? 64 + separation : 64 - separation;
+    return errOK;
+}
 
+// The order list; the pattern count, checked against the file's size; the
+// pattern, instrument and sample lists.
+int LoadOrders(ModLoad &s)
+{
+    const uint8_t *h = s.header;
+    ModuleRecord *m = s.module;
     // Every order byte counts, even past the song length: those patterns
     // are stored in the file too.
     unsigned numPatts = 0;
     for (unsigned i = 0; i < 128; i++)
         if (h[modOrders + i] + 1u > numPatts)
             numPatts = h[modOrders + i] + 1u;
-    const unsigned long pattBytes = channels * 256ul;
-    if (modHeaderSize + numPatts * pattBytes > static_cast<unsigned long>(fileSize))
-        return LoadError(s, errEndOfFile);
-    if ((error = memAlloc(static_cast<int>(songLength * sizeof(uint16_t)),
-                          reinterpret_cast<void **>(&m->orders))) != 0)
-        return LoadError(s, error);
+    s.pattBytes = s.channels * 256ul;
+    if (modHeaderSize + numPatts * s.pattBytes > static_cast<unsigned long>(s.fileSize))
+        return errEndOfFile;
+    const unsigned songLength = h[modSongLength];
+    CHECK(memAlloc(static_cast<int>(songLength * sizeof(uint16_t)),
+                   reinterpret_cast<void **>(&m->orders)));
     for (unsigned i = 0; i < songLength; i++)
         m->orders[i] = h[modOrders + i];
 
-    if ((error = memAlloc(static_cast<int>(numPatts * sizeof(PatternRecord *)),
-                          reinterpret_cast<void **>(&m->patterns))) != 0)
-        return LoadError(s, error);
+    CHECK(memAlloc(static_cast<int>(numPatts * sizeof(PatternRecord *)),
+                   reinterpret_cast<void **>(&m->patterns)));
     std::memset(m->patterns, 0, numPatts * sizeof(PatternRecord *));
     m->numPatts = numPatts;
-    if ((error = memAlloc(modNumInsts * sizeof(InstrumentRecord *),
-                          reinterpret_cast<void **>(&m->instruments))) != 0)
-        return LoadError(s, error);
+    CHECK(memAlloc(modNumInsts * sizeof(InstrumentRecord *),
+                   reinterpret_cast<void **>(&m->instruments)));
     std::memset(m->instruments, 0, modNumInsts * sizeof(InstrumentRecord *));
     m->numInsts = modNumInsts;
-    if ((error = memAlloc(modNumInsts * sizeof(SampleRecord *),
-                          reinterpret_cast<void **>(&m->samples))) != 0)
-        return LoadError(s, error);
+    CHECK(memAlloc(modNumInsts * sizeof(SampleRecord *), reinterpret_cast<void **>(&m->samples)));
     std::memset(m->samples, 0, modNumInsts * sizeof(SampleRecord *));
     m->numSamples = modNumInsts;
+    return errOK;
+}
 
-    // Patterns: a cell is at most 5 packed bytes, each row adds its 0.
-    const int convSize = static_cast<int>(sizeof(PatternRecord) + modRows * (channels * 5 + 1));
-    if ((error = memAlloc(static_cast<int>(pattBytes), reinterpret_cast<void **>(&s.patt))) != 0 ||
-        (error = memAlloc(convSize, reinterpret_cast<void **>(&s.conv))) != 0)
-        return LoadError(s, error);
-    for (unsigned p = 0; p < numPatts; p++) {
-        if ((error = fileRead(file, s.patt, pattBytes)) != 0)
-            return LoadError(s, error);
+// The patterns, stored one after the other behind the header.
+int LoadPatterns(ModLoad &s)
+{
+    ModuleRecord *m = s.module;
+    // A cell is at most 5 packed bytes, each row adds its 0.
+    const int convSize = static_cast<int>(sizeof(PatternRecord) + modRows * (s.channels * 5 + 1));
+    CHECK(memAlloc(static_cast<int>(s.pattBytes), reinterpret_cast<void **>(&s.patt)));
+    CHECK(memAlloc(convSize, reinterpret_cast<void **>(&s.conv)));
+    for (unsigned p = 0; p < m->numPatts; p++) {
+        CHECK(fileRead(s.file, s.patt, s.pattBytes));
         uint32_t length;
-        if ((error = ConvertPattern(s, channels, &length)) != 0)
-            return LoadError(s, error);
+        CHECK(ConvertPattern(s, s.channels, &length));
         PatternRecord *rec;
-        if ((error = memAlloc(static_cast<int>(length), reinterpret_cast<void **>(&rec))) != 0)
-            return LoadError(s, error);
+        CHECK(memAlloc(static_cast<int>(length), reinterpret_cast<void **>(&rec)));
         std::memcpy(rec, s.conv, length);
         rec->length = length;
         rec->rows = modRows;
         m->patterns[p] = rec;
     }
+    return errOK;
+}
 
-    // Samples follow the patterns in instrument order; each advances the
-    // file position by its full stored length, whatever is kept of it.
-    long dataPos = static_cast<long>(modHeaderSize + numPatts * pattBytes);
-    for (unsigned i = 0; i < modNumInsts; i++) {
-        const uint8_t *sh = h + modSampleHeaders + 30 * i;
-        uint32_t length = ldBE16(sh + 22) * 2u;
-        uint32_t loopStart = ldBE16(sh + 26) * 2u;
-        uint32_t loopWords = ldBE16(sh + 28);
-        uint32_t loopEnd = loopStart + loopWords * 2u;
-        long samplePos = dataPos;
-        dataPos += length;
+// Instrument i, and its sample when a pattern uses it; the data start at
+// *dataPos, which advances by the full stored length, whatever is kept of it.
+int LoadInstrument(ModLoad &s, unsigned i, long *dataPos)
+{
+    ModuleRecord *m = s.module;
+    const uint8_t *sh = s.header + modSampleHeaders + smpHeaderBytes * i;
+    uint32_t length = ldBE16(sh + smpLength) * 2u;
+    uint32_t loopStart = ldBE16(sh + smpLoopStart) * 2u;
+    uint32_t loopWords = ldBE16(sh + smpLoopLength);
+    uint32_t loopEnd = loopStart + loopWords * 2u;
+    long samplePos = *dataPos;
+    *dataPos += length;
 
-        int used = s.instUsed[i];
-        InstrumentRecord *inst;
-        if ((error = gmpAllocInstrument(used ? 1 : 0, &inst)) != 0)
-            return LoadError(s, error);
-        m->instruments[i] = inst;
-        ldCopyName(inst->name, sh, 22);
-        inst->used = static_cast<uint32_t>(used);
-        if (!used)
-            continue;
+    int used = s.instUsed[i];
+    InstrumentRecord *inst;
+    CHECK(gmpAllocInstrument(used ? 1 : 0, &inst));
+    m->instruments[i] = inst;
+    ldCopyName(inst->name, sh + smpName, 22);
+    inst->used = static_cast<uint32_t>(used);
+    if (!used)
+        return errOK;
 
-        SampleRecord *smp;
-        if ((error = memAlloc(sizeof(SampleRecord), reinterpret_cast<void **>(&smp))) != 0)
-            return LoadError(s, error);
-        std::memset(smp, 0, sizeof *smp);
-        m->samples[i] = smp;
-        inst->sampleList[0] = smp;
-        ldCopyName(smp->name, sh, 22);
-        // A one-word loop (end 2) is ProTracker's way of saying "no loop".
-        if (loopEnd > 3 && loopWords != 0) {
-            smp->loopMode = sdLoopAmiga;
-            smp->loopType = loopUnidir;
-            if (loopEnd < length)
-                length = loopEnd;
-        } else {
+    SampleRecord *smp;
+    CHECK(memAlloc(sizeof(SampleRecord), reinterpret_cast<void **>(&smp)));
+    std::memset(smp, 0, sizeof *smp);
+    m->samples[i] = smp;
+    inst->sampleList[0] = smp;
+    ldCopyName(smp->name, sh + smpName, 22);
+    // A one-word loop (end 2) is ProTracker's way of saying "no loop".
+    if (loopEnd > 3 && loopWords != 0) {
+        smp->loopMode = sdLoopAmiga;
+        smp->loopType = loopUnidir;
+        if (loopEnd < length)
+            length = loopEnd;
+    } else {
+        smp->loopMode = sdLoopAmigaNone;
+        smp->loopType = loopNone;
+    }
+    // Files cut short lose the end of their last samples.
+    if (samplePos >= s.fileSize)
+        length = 0;
+    else if (length > static_cast<unsigned long>(s.fileSize - samplePos))
+        length = static_cast<uint32_t>(s.fileSize - samplePos);
+    if (smp->loopType != loopNone && loopEnd > length) {
+        // A loop reaching past the data is kept only where data exist.
+        loopEnd = length;
+        if (loopStart + 2 >= loopEnd) {
             smp->loopMode = sdLoopAmigaNone;
             smp->loopType = loopNone;
         }
-        // Files cut short lose the end of their last samples.
-        if (samplePos >= fileSize)
-            length = 0;
-        else if (length > static_cast<unsigned long>(fileSize - samplePos))
-            length = static_cast<uint32_t>(fileSize - samplePos);
-        if (smp->loopType != loopNone && loopEnd > length) {
-            // A loop reaching past the data is kept only where data exist.
-            loopEnd = length;
-            if (loopStart + 2 >= loopEnd) {
-                smp->loopMode = sdLoopAmigaNone;
-                smp->loopType = loopNone;
-            }
-        }
-        smp->loopStart = loopStart;
-        smp->loopEnd = loopEnd;
-        smp->sampleLength = length;
-        smp->volume = sh[25] > 64 ? 64 : sh[25];
-        // Finetune indexes a 16-row period table: only the low nibble counts.
-        smp->fineTune = sh[24] & 0x0F;
-        smp->baseTune = 0;
-        smp->panning = 0;
-
-        uint8_t *data = nullptr;
-        if (length != 0) {
-            smp->sampleType = smp8bitMono;
-            if ((error = memAlloc(static_cast<int>(length), reinterpret_cast<void **>(&data))) != 0)
-                return LoadError(s, error);
-            unsigned long got;
-            if ((error = ldReadAt(file, fileSize, samplePos, data, length, &got)) != 0) {
-                memFree(data);
-                return LoadError(s, error);
-            }
-            // Signed 8-bit on disk, unsigned for the device.
-            for (uint32_t j = 0; j < length; j++)
-                data[j] ^= 0x80;
-        }
-        SoundDeviceSample sd = {};
-        sd.loop1Start = smp->loopStart;
-        sd.loop1End = smp->loopEnd;
-        sd.loop1Type = smp->loopType;
-        if ((error = ldAddSample(smp, data, &sd, addSD, sampleCallback)) != 0)
-            return LoadError(s, error);
     }
+    smp->loopStart = loopStart;
+    smp->loopEnd = loopEnd;
+    smp->sampleLength = length;
+    smp->volume = sh[smpVolume] > 64 ? 64 : sh[smpVolume];
+    // Finetune indexes a 16-row period table: only the low nibble counts.
+    smp->fineTune = sh[smpFineTune] & 0x0F;
+    smp->baseTune = 0;
+    smp->panning = 0;
 
+    uint8_t *data = nullptr;
+    if (length != 0) {
+        smp->sampleType = smp8bitMono;
+        CHECK(memAlloc(static_cast<int>(length), reinterpret_cast<void **>(&data)));
+        unsigned long got;
+        int error = ldReadAt(s.file, s.fileSize, samplePos, data, length, &got);
+        if (error != 0) {
+            memFree(data);
+            return error;
+        }
+        // Signed 8-bit on disk, unsigned for the device.
+        for (uint32_t j = 0; j < length; j++)
+            data[j] ^= 0x80;
+    }
+    SoundDeviceSample sd = {};
+    sd.loop1Start = smp->loopStart;
+    sd.loop1End = smp->loopEnd;
+    sd.loop1Type = smp->loopType;
+    return ldAddSample(smp, data, &sd, s.addSD, s.sampleCallback);
+}
+
+int LoadBody(ModLoad &s)
+{
+    CHECK(LoadHeader(s));
+    CHECK(LoadOrders(s));
+    CHECK(LoadPatterns(s));
+    // Samples follow the patterns in instrument order.
+    long dataPos = static_cast<long>(modHeaderSize + s.module->numPatts * s.pattBytes);
+    for (unsigned i = 0; i < modNumInsts; i++)
+        CHECK(LoadInstrument(s, i, &dataPos));
     if (s.extOctaves)
-        m->flags |= gmpExtOctaves;
+        s.module->flags |= gmpExtOctaves;
+    return errOK;
+}
+
+int LoadMOD(fileHandle file, int addSD, gmpSampleCallback sampleCallback, ModuleRecord **module)
+{
+    ModLoad s;
+    s.file = file;
+    s.addSD = addSD;
+    s.sampleCallback = sampleCallback;
+    int error = LoadBody(s);
+    if (error != errOK)
+        return LoadError(s, error);
     s.file = nullptr;
     if ((error = fileClose(file)) != 0)
         return LoadError(s, error);
     memFree(s.patt);
     memFree(s.conv);
     memFree(s.header);
-    *module = m;
+    *module = s.module;
     return errOK;
 }
 

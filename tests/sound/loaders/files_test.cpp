@@ -1,10 +1,12 @@
-// Loading from files: missing files, and failed loads that must not leave
-// their file open or memory behind (the sanitizer build checks the leaks).
+// Loading from files: missing files, failed loads that must not leave their
+// file open or memory behind (the sanitizer build checks the leaks), and the
+// loader a file's first bytes choose.
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "sound/api/errors.h"
@@ -100,4 +102,13 @@ TEST(LoaderFiles, FailedAndSuccessfulLoadsCloseTheirFile)
     EXPECT_EQ(gmpLoadMOD("/nonexistent/q5.mod", 0, nullptr, &m), errFileNotFound);
     EXPECT_EQ(gmpLoadS3M("/nonexistent/q5.s3m", 0, nullptr, &m), errFileNotFound);
     EXPECT_EQ(m, nullptr);
+}
+
+TEST(LoaderTable, S3MTagBeforeITTagAndOnlyWhereTheBytesReach)
+{
+    uint8_t head[48] = {};
+    std::memcpy(head, "IMPM", 4);
+    std::memcpy(head + 44, "SCRM", 4);
+    EXPECT_STREQ(gmpFindLoader(head, sizeof head)->name, "S3M");
+    EXPECT_STREQ(gmpFindLoader(head, sizeof head - 1)->name, "IT");
 }
