@@ -106,7 +106,8 @@ static void mixMFI16Stereo(unsigned count, int k)
 
 // Byte data: tab is the byte table (8-bit, unpacked in registers) when
 // byteData is set, else the mu-law table (looked up).
-static inline void mixMFITableMonoBlock(unsigned count, const float *tab, bool byteData)
+static inline void mixMFITableMonoBlock(unsigned count, const float *tab,
+                                        [[maybe_unused]] bool byteData)
 {
     const uint8_t *smp = static_cast<const uint8_t *>(dsmMixSample);
     float *dest = static_cast<float *>(dsmMixDest);

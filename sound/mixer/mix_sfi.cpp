@@ -123,7 +123,8 @@ static inline void addStereo4(float *dest, __m128 v, __m128 g)
 
 // Byte data: tab is the byte table (8-bit, unpacked in registers) when
 // byteData is set, else the mu-law table (looked up).
-static inline void mixSFITableMonoBlock(unsigned count, const float *tab, bool byteData)
+static inline void mixSFITableMonoBlock(unsigned count, const float *tab,
+                                        [[maybe_unused]] bool byteData)
 {
     const uint8_t *smp = static_cast<const uint8_t *>(dsmMixSample);
     float *dest = static_cast<float *>(dsmMixDest);

@@ -106,9 +106,14 @@ std::string dumpModule(const ModuleRecord *m)
           << unsigned(in->randomVolume) << " rp " << unsigned(in->randomPan) << "\n";
         if (in->noteSamples) {
             o << "    keys";
-            for (unsigned n = 0; n < 120; n++)
-                o << " " << unsigned(in->noteSamples[2 * n]) << "/"
-                  << unsigned(in->noteSamples[2 * n + 1]);
+            if (m->playMode == gmpIT) {  // 120 pairs (note to play, sample)
+                for (unsigned n = 0; n < 120; n++)
+                    o << " " << unsigned(in->noteSamples[2 * n]) << "/"
+                      << unsigned(in->noteSamples[2 * n + 1]);
+            } else {  // XM: one sample index for each of the 96 notes
+                for (unsigned n = 0; n < 96; n++)
+                    o << " " << unsigned(in->noteSamples[n]);
+            }
             o << "\n";
         }
         dumpEnvelope(o, "vol", in->volEnvelope);
