@@ -48,7 +48,7 @@ int fsInit(unsigned mixRate, unsigned mode)
     frameBytes = (stereo ? 2 : 1) * (bits16 ? 2 : 1);
     unsigned m = (stereo ? dsmModeStereo : dsmModeMono) | (bits16 ? dsmMode16bit : dsmMode8bit) |
                  mixingKind;
-    int error = dsmInit(mixRate, m);
+    int error = dsmInit(mixRate, m, dsmDeviceOptions);
     if (error != errOK)
         return error;
     staging.assign(size_t(chunkFrames) * frameBytes, 0);

@@ -8,12 +8,14 @@
 #include "sound/api/errors.h"
 #include "sound/api/file.h"
 #include "sound/api/mapi.h"
+#include "sound/api/mexport.h"
 #include "sound/api/mglobals.h"
 #include "sound/api/midas.h"
 #include "sound/api/mmem.h"
 #include "sound/api/mpoll.h"
 #include "sound/extras/midasfx.h"
 #include "sound/extras/midasstr.h"
+#include "sound/mixer/dsm.h"
 #include "sound/player/gmplayer.h"
 
 using mapi::fail;
@@ -74,7 +76,7 @@ void mapi::adoptModule(ModuleRecord *module) { liveModules.add(module); }
 
 bool mapi::ready() { return midasSDInit && midasGMPInit && midasFxInit && midasStrInit; }
 
-int MIDASstartup(void)
+Q5SOUND_API int MIDASstartup(void)
 {
     // Resetting the state under a running library would lose its songs,
     // channels and thread: MIDASclose (and MIDASstopBackgroundPlay) first.
@@ -100,7 +102,7 @@ int MIDASstartup(void)
     return 1;
 }
 
-int MIDASdetectSD(void)
+Q5SOUND_API int MIDASdetectSD(void)
 {
     midasSD = nullptr;
     midasSDNumber = -1;
@@ -118,9 +120,9 @@ int MIDASdetectSD(void)
     return 1;
 }
 
-int MIDASdetectSoundCard(void) { return MIDASdetectSD() && midasSDNumber != 5; }
+Q5SOUND_API int MIDASdetectSoundCard(void) { return MIDASdetectSD() && midasSDNumber != 5; }
 
-int MIDASinit(void)
+Q5SOUND_API int MIDASinit(void)
 {
     // A player thread started before now polls as soon as the device is up.
     PollLock lock;
@@ -129,6 +131,7 @@ int MIDASinit(void)
     if (midasSDInit || midasGMPInit || midasFxInit || midasStrInit)
         return fail(errDeviceBusy);
     int error;
+    midasPrepareStart();
     midasEMSInit = 0;
     mUseEMS = 0;
     InitThreads();
@@ -175,7 +178,7 @@ int MIDASinit(void)
     return 1;
 }
 
-int MIDASclose(void)
+Q5SOUND_API int MIDASclose(void)
 {
     int error;
     if (MIDASthread) {
@@ -234,7 +237,7 @@ int MIDASclose(void)
     return 1;
 }
 
-int MIDASsetOption(int option, int value)
+Q5SOUND_API int MIDASsetOption(int option, int value)
 {
     switch (option) {
     case 1: midasMixRate = value; break;
@@ -246,7 +249,11 @@ int MIDASsetOption(int option, int value)
     case 7: mDSoundObject = value; break;
     case 8: mDSoundBufferLength = value; break;
     case 9: m16bitUlawAutoConvert = value; break;
-    case 10: mOutputFilterMode = value; break;
+    case 10:
+        // The filters follow the option at once, also while playing.
+        mOutputFilterMode = value;
+        dsmOutputFilterMode = value;
+        break;
     case 11: mOversampling = value == 1 ? 1 : 0; break;
     case 12: mDefaultStereoSeparation = value; break;
     case 13: forceNoSound = value; break;
@@ -255,7 +262,7 @@ int MIDASsetOption(int option, int value)
     return 1;
 }
 
-int MIDASgetOption(int option)
+Q5SOUND_API int MIDASgetOption(int option)
 {
     switch (option) {
     case 1: return midasMixRate;
@@ -275,9 +282,9 @@ int MIDASgetOption(int option)
     }
 }
 
-int MIDASgetLastError(void) { return mLastError; }
+Q5SOUND_API int MIDASgetLastError(void) { return mLastError; }
 
-const char *MIDASgetErrorMessage(int errorCode)
+Q5SOUND_API const char *MIDASgetErrorMessage(int errorCode)
 {
     // Codes outside the table come from no call of ours; they get the text
     // of code 1 rather than a read past the table.
@@ -286,9 +293,11 @@ const char *MIDASgetErrorMessage(int errorCode)
     return errorMsg[errorCode];
 }
 
-const char *MIDASgetVersionString(void) { return "1.1.2"; }
+// The build defines the version once (sound/CMakeLists.txt) for this call,
+// the soname and the package files.
+Q5SOUND_API const char *MIDASgetVersionString(void) { return Q5SOUND_VERSION; }
 
-int MIDASstartBackgroundPlay(unsigned pollRate)
+Q5SOUND_API int MIDASstartBackgroundPlay(unsigned pollRate)
 {
     // Half the poll period, so the device is topped up twice per period.
     int sleepMs = pollRate == 0 ? 20 : int(1000 / pollRate) / 2;
@@ -301,7 +310,7 @@ int MIDASstartBackgroundPlay(unsigned pollRate)
     return 1;
 }
 
-int MIDASstopBackgroundPlay(void)
+Q5SOUND_API int MIDASstopBackgroundPlay(void)
 {
     if (MIDASthread) {
         StopPlayThread();
@@ -310,15 +319,15 @@ int MIDASstopBackgroundPlay(void)
     return 1;
 }
 
-int MIDASpoll(void)
+Q5SOUND_API int MIDASpoll(void)
 {
     PollMIDAS();
     return 1;
 }
 
-void MIDASlock(void) { LockPollThread(); }
+Q5SOUND_API void MIDASlock(void) { LockPollThread(); }
 
-void MIDASunlock(void) { UnlockPollThread(); }
+Q5SOUND_API void MIDASunlock(void) { UnlockPollThread(); }
 
 namespace {
 
@@ -347,7 +356,7 @@ int dropAutoChannels()
 
 }  // namespace
 
-int MIDASopenChannels(int numChannels)
+Q5SOUND_API int MIDASopenChannels(int numChannels)
 {
     PollLock lock;
     if (!midasSDInit)
@@ -384,7 +393,7 @@ int MIDASopenChannels(int numChannels)
     return 1;
 }
 
-int MIDAScloseChannels(void)
+Q5SOUND_API int MIDAScloseChannels(void)
 {
     PollLock lock;
     if (!midasSDChans)
@@ -404,7 +413,7 @@ int MIDAScloseChannels(void)
     return 1;
 }
 
-int MIDASsetAmplification(unsigned percent)
+Q5SOUND_API int MIDASsetAmplification(unsigned percent)
 {
     PollLock lock;
     amplification = percent;
@@ -416,7 +425,7 @@ int MIDASsetAmplification(unsigned percent)
     return 1;
 }
 
-unsigned MIDASallocateChannel(void)
+Q5SOUND_API unsigned MIDASallocateChannel(void)
 {
     PollLock lock;
     if (!midasSDChans) {
@@ -433,7 +442,7 @@ unsigned MIDASallocateChannel(void)
     return 0xFFFF;
 }
 
-int MIDASfreeChannel(unsigned channel)
+Q5SOUND_API int MIDASfreeChannel(unsigned channel)
 {
     PollLock lock;
     if (!midasSDChans)
@@ -444,7 +453,7 @@ int MIDASfreeChannel(unsigned channel)
     return 1;
 }
 
-int MIDASallocAutoEffectChannels(unsigned numChannels)
+Q5SOUND_API int MIDASallocAutoEffectChannels(unsigned numChannels)
 {
     PollLock lock;
     if (numAutoEffectChannels && !MIDASfreeAutoEffectChannels())
@@ -483,7 +492,7 @@ int MIDASallocAutoEffectChannels(unsigned numChannels)
     return 1;
 }
 
-int MIDASfreeAutoEffectChannels(void)
+Q5SOUND_API int MIDASfreeAutoEffectChannels(void)
 {
     PollLock lock;
     if (!numAutoEffectChannels)
@@ -501,7 +510,7 @@ int MIDASfreeAutoEffectChannels(void)
     return 1;
 }
 
-MIDASmodule MIDASloadModule(const char *fileName)
+Q5SOUND_API MIDASmodule MIDASloadModule(const char *fileName)
 {
     // The loaders hand the samples to the device.
     if (!mapi::ready()) {
@@ -550,12 +559,12 @@ MIDASmodule MIDASloadModule(const char *fileName)
     return module;
 }
 
-MIDASmodulePlayHandle MIDASplayModule(MIDASmodule module, int loopSong)
+Q5SOUND_API MIDASmodulePlayHandle MIDASplayModule(MIDASmodule module, int loopSong)
 {
     return MIDASplayModuleSection(module, -1, -1, -1, loopSong);
 }
 
-MIDASmodulePlayHandle MIDASplayModuleSection(MIDASmodule module, int startPos, int endPos,
+Q5SOUND_API MIDASmodulePlayHandle MIDASplayModuleSection(MIDASmodule module, int startPos, int endPos,
                                              int restartPos, int loopSong)
 {
     PollLock lock;
@@ -606,7 +615,7 @@ MIDASmodulePlayHandle MIDASplayModuleSection(MIDASmodule module, int startPos, i
     return slot + 1;
 }
 
-int MIDASstopModule(MIDASmodulePlayHandle playHandle)
+Q5SOUND_API int MIDASstopModule(MIDASmodulePlayHandle playHandle)
 {
     if (playHandle == 0)
         return 1;
@@ -642,7 +651,7 @@ int MIDASstopModule(MIDASmodulePlayHandle playHandle)
     return 1;
 }
 
-int MIDASfreeModule(MIDASmodule module)
+Q5SOUND_API int MIDASfreeModule(MIDASmodule module)
 {
     if (module == nullptr)
         return 1;
@@ -660,7 +669,7 @@ int MIDASfreeModule(MIDASmodule module)
     return 1;
 }
 
-int MIDASgetPlayStatus(MIDASmodulePlayHandle playHandle, PlayStatus *status)
+Q5SOUND_API int MIDASgetPlayStatus(MIDASmodulePlayHandle playHandle, PlayStatus *status)
 {
     // The player thread writes the information record at every row and the
     // refresh below writes it too: read it under the lock, not beside it.
@@ -682,7 +691,7 @@ int MIDASgetPlayStatus(MIDASmodulePlayHandle playHandle, PlayStatus *status)
     return 1;
 }
 
-int MIDASsetPosition(MIDASmodulePlayHandle playHandle, int newPosition)
+Q5SOUND_API int MIDASsetPosition(MIDASmodulePlayHandle playHandle, int newPosition)
 {
     PollLock lock;
     SongSlot *song = slotOf(playHandle);
@@ -692,7 +701,7 @@ int MIDASsetPosition(MIDASmodulePlayHandle playHandle, int newPosition)
     return error == errOK ? 1 : fail(error);
 }
 
-int MIDASsetMusicVolume(MIDASmodulePlayHandle playHandle, unsigned volume)
+Q5SOUND_API int MIDASsetMusicVolume(MIDASmodulePlayHandle playHandle, unsigned volume)
 {
     PollLock lock;
     SongSlot *song = slotOf(playHandle);
@@ -702,7 +711,7 @@ int MIDASsetMusicVolume(MIDASmodulePlayHandle playHandle, unsigned volume)
     return error == errOK ? 1 : fail(error);
 }
 
-int MIDASfadeMusicChannel(MIDASmodulePlayHandle playHandle, unsigned channel, unsigned fade)
+Q5SOUND_API int MIDASfadeMusicChannel(MIDASmodulePlayHandle playHandle, unsigned channel, unsigned fade)
 {
     PollLock lock;
     SongSlot *song = slotOf(playHandle);
@@ -712,7 +721,7 @@ int MIDASfadeMusicChannel(MIDASmodulePlayHandle playHandle, unsigned channel, un
     return error == errOK ? 1 : fail(error);
 }
 
-int MIDASgetModuleInfo(MIDASmodule module, ModuleInfo *info)
+Q5SOUND_API int MIDASgetModuleInfo(MIDASmodule module, ModuleInfo *info)
 {
     if (!liveModules.has(module) || info == nullptr)
         return fail(errInvalidArguments);
@@ -725,7 +734,7 @@ int MIDASgetModuleInfo(MIDASmodule module, ModuleInfo *info)
     return 1;
 }
 
-int MIDASgetInstrumentInfo(MIDASmodule module, int instNum, InstrumentInfo *info)
+Q5SOUND_API int MIDASgetInstrumentInfo(MIDASmodule module, int instNum, InstrumentInfo *info)
 {
     if (!liveModules.has(module) || info == nullptr || instNum < 0 ||
         unsigned(instNum) >= module->numInsts)
@@ -740,7 +749,7 @@ int MIDASgetInstrumentInfo(MIDASmodule module, int instNum, InstrumentInfo *info
     return 1;
 }
 
-int MIDASsetMusicSyncCallback(MIDASmodulePlayHandle playHandle, MIDASsyncCallback callback)
+Q5SOUND_API int MIDASsetMusicSyncCallback(MIDASmodulePlayHandle playHandle, MIDASsyncCallback callback)
 {
     PollLock lock;
     SongSlot *song = slotOf(playHandle);

@@ -7,6 +7,7 @@
 
 #include "sound/api/errors.h"
 #include "sound/api/mapi.h"
+#include "sound/api/mexport.h"
 #include "sound/api/mglobals.h"
 #include "sound/api/midas.h"
 #include "sound/api/midasdll.h"
@@ -88,7 +89,7 @@ void mapi::forgetChannelPlays() { channelPlays.reset(); }
 
 // ---- Sample effects -------------------------------------------------------
 
-MIDASsample MIDASloadRawSample(const char *fileName, int sampleType, int loopSample)
+Q5SOUND_API MIDASsample MIDASloadRawSample(const char *fileName, int sampleType, int loopSample)
 {
     if (!mapi::ready())
         return unsigned(fail(errSDFailure));
@@ -102,7 +103,7 @@ MIDASsample MIDASloadRawSample(const char *fileName, int sampleType, int loopSam
     return handle;
 }
 
-MIDASsample MIDASloadWaveSample(const char *fileName, int loopSample)
+Q5SOUND_API MIDASsample MIDASloadWaveSample(const char *fileName, int loopSample)
 {
     if (!mapi::ready())
         return unsigned(fail(errSDFailure));
@@ -116,7 +117,7 @@ MIDASsample MIDASloadWaveSample(const char *fileName, int loopSample)
     return handle;
 }
 
-int MIDASfreeSample(MIDASsample sample)
+Q5SOUND_API int MIDASfreeSample(MIDASsample sample)
 {
     if (sample == 0)
         return 1;
@@ -130,7 +131,7 @@ int MIDASfreeSample(MIDASsample sample)
     return 1;
 }
 
-MIDASsamplePlayHandle MIDASplaySample(MIDASsample sample, unsigned channel, int priority,
+Q5SOUND_API MIDASsamplePlayHandle MIDASplaySample(MIDASsample sample, unsigned channel, int priority,
                                       unsigned rate, unsigned volume, int panning)
 {
     PollLock lock;
@@ -147,7 +148,7 @@ MIDASsamplePlayHandle MIDASplaySample(MIDASsample sample, unsigned channel, int 
     return handle + 1;
 }
 
-int MIDASstopSample(MIDASsamplePlayHandle sample)
+Q5SOUND_API int MIDASstopSample(MIDASsamplePlayHandle sample)
 {
     if (sample == 0)
         return 1;
@@ -159,7 +160,7 @@ int MIDASstopSample(MIDASsamplePlayHandle sample)
     return error == errOK ? 1 : fail(error);
 }
 
-int MIDASsetSampleRate(MIDASsamplePlayHandle sample, unsigned rate)
+Q5SOUND_API int MIDASsetSampleRate(MIDASsamplePlayHandle sample, unsigned rate)
 {
     PollLock lock;
     unsigned h;
@@ -169,7 +170,7 @@ int MIDASsetSampleRate(MIDASsamplePlayHandle sample, unsigned rate)
     return error == errOK ? 1 : fail(error);
 }
 
-int MIDASsetSampleVolume(MIDASsamplePlayHandle sample, unsigned volume)
+Q5SOUND_API int MIDASsetSampleVolume(MIDASsamplePlayHandle sample, unsigned volume)
 {
     PollLock lock;
     unsigned h;
@@ -179,7 +180,7 @@ int MIDASsetSampleVolume(MIDASsamplePlayHandle sample, unsigned volume)
     return error == errOK ? 1 : fail(error);
 }
 
-int MIDASsetSamplePanning(MIDASsamplePlayHandle sample, int panning)
+Q5SOUND_API int MIDASsetSamplePanning(MIDASsamplePlayHandle sample, int panning)
 {
     PollLock lock;
     unsigned h;
@@ -189,7 +190,7 @@ int MIDASsetSamplePanning(MIDASsamplePlayHandle sample, int panning)
     return error == errOK ? 1 : fail(error);
 }
 
-int MIDASsetSamplePriority(MIDASsamplePlayHandle sample, int priority)
+Q5SOUND_API int MIDASsetSamplePriority(MIDASsamplePlayHandle sample, int priority)
 {
     PollLock lock;
     unsigned h;
@@ -199,7 +200,7 @@ int MIDASsetSamplePriority(MIDASsamplePlayHandle sample, int priority)
     return error == errOK ? 1 : fail(error);
 }
 
-int MIDASgetSamplePlayStatus(MIDASsamplePlayHandle sample)
+Q5SOUND_API int MIDASgetSamplePlayStatus(MIDASsamplePlayHandle sample)
 {
     PollLock lock;
     unsigned h;
@@ -239,7 +240,7 @@ MIDASstreamHandle startStream(Start start)
 
 }  // namespace
 
-MIDASstreamHandle MIDASplayStreamFile(const char *fileName, int sampleType, unsigned sampleRate,
+Q5SOUND_API MIDASstreamHandle MIDASplayStreamFile(const char *fileName, int sampleType, unsigned sampleRate,
                                       unsigned bufferLength, int loopStream)
 {
     if (fileName == nullptr) {
@@ -252,7 +253,7 @@ MIDASstreamHandle MIDASplayStreamFile(const char *fileName, int sampleType, unsi
     });
 }
 
-MIDASstreamHandle MIDASplayStreamWaveFile(const char *fileName, unsigned bufferLength,
+Q5SOUND_API MIDASstreamHandle MIDASplayStreamWaveFile(const char *fileName, unsigned bufferLength,
                                           int loopStream)
 {
     if (fileName == nullptr) {
@@ -264,7 +265,7 @@ MIDASstreamHandle MIDASplayStreamWaveFile(const char *fileName, unsigned bufferL
     });
 }
 
-MIDASstreamHandle MIDASplayStreamPolling(int sampleType, unsigned sampleRate,
+Q5SOUND_API MIDASstreamHandle MIDASplayStreamPolling(int sampleType, unsigned sampleRate,
                                          unsigned bufferLength)
 {
     return startStream([&](unsigned channel, strHandle *s) {
@@ -272,7 +273,7 @@ MIDASstreamHandle MIDASplayStreamPolling(int sampleType, unsigned sampleRate,
     });
 }
 
-int MIDASstopStream(MIDASstreamHandle stream)
+Q5SOUND_API int MIDASstopStream(MIDASstreamHandle stream)
 {
     if (stream == nullptr)
         return 1;
@@ -286,7 +287,7 @@ int MIDASstopStream(MIDASstreamHandle stream)
     return error == errOK ? 1 : fail(error);
 }
 
-unsigned MIDASfeedStreamData(MIDASstreamHandle stream, unsigned char *data, unsigned numBytes,
+Q5SOUND_API unsigned MIDASfeedStreamData(MIDASstreamHandle stream, unsigned char *data, unsigned numBytes,
                              int feedAll)
 {
     if (!liveStream(stream))
@@ -306,7 +307,7 @@ unsigned MIDASfeedStreamData(MIDASstreamHandle stream, unsigned char *data, unsi
     return error == errOK ? used : unsigned(fail(error));
 }
 
-int MIDASsetStreamRate(MIDASstreamHandle stream, unsigned rate)
+Q5SOUND_API int MIDASsetStreamRate(MIDASstreamHandle stream, unsigned rate)
 {
     PollLock lock;
     if (!liveStream(stream))
@@ -315,7 +316,7 @@ int MIDASsetStreamRate(MIDASstreamHandle stream, unsigned rate)
     return error == errOK ? 1 : fail(error);
 }
 
-int MIDASsetStreamVolume(MIDASstreamHandle stream, unsigned volume)
+Q5SOUND_API int MIDASsetStreamVolume(MIDASstreamHandle stream, unsigned volume)
 {
     PollLock lock;
     if (!liveStream(stream))
@@ -324,7 +325,7 @@ int MIDASsetStreamVolume(MIDASstreamHandle stream, unsigned volume)
     return error == errOK ? 1 : fail(error);
 }
 
-int MIDASsetStreamPanning(MIDASstreamHandle stream, int panning)
+Q5SOUND_API int MIDASsetStreamPanning(MIDASstreamHandle stream, int panning)
 {
     PollLock lock;
     if (!liveStream(stream))
@@ -333,7 +334,7 @@ int MIDASsetStreamPanning(MIDASstreamHandle stream, int panning)
     return error == errOK ? 1 : fail(error);
 }
 
-unsigned MIDASgetStreamBytesBuffered(MIDASstreamHandle stream)
+Q5SOUND_API unsigned MIDASgetStreamBytesBuffered(MIDASstreamHandle stream)
 {
     PollLock lock;
     if (!liveStream(stream))
@@ -343,7 +344,7 @@ unsigned MIDASgetStreamBytesBuffered(MIDASstreamHandle stream)
     return error == errOK ? bytes : unsigned(fail(error));
 }
 
-int MIDASpauseStream(MIDASstreamHandle stream)
+Q5SOUND_API int MIDASpauseStream(MIDASstreamHandle stream)
 {
     PollLock lock;
     if (!liveStream(stream))
@@ -352,7 +353,7 @@ int MIDASpauseStream(MIDASstreamHandle stream)
     return error == errOK ? 1 : fail(error);
 }
 
-int MIDASresumeStream(MIDASstreamHandle stream)
+Q5SOUND_API int MIDASresumeStream(MIDASstreamHandle stream)
 {
     PollLock lock;
     if (!liveStream(stream))
@@ -372,7 +373,7 @@ static_assert(offsetof(MIDASechoSet, echoes) == offsetof(EchoSet, echoes));
 static_assert(sizeof(MIDASpostProcessor) == sizeof(PostProcessor));
 static_assert(offsetof(MIDASpostProcessor, intStereo) == offsetof(PostProcessor, intStereo));
 
-MIDASechoHandle MIDASaddEchoEffect(MIDASechoSet *echoSet)
+Q5SOUND_API MIDASechoHandle MIDASaddEchoEffect(MIDASechoSet *echoSet)
 {
     PollLock lock;
     if (!mapi::ready()) {
@@ -404,7 +405,7 @@ MIDASechoHandle MIDASaddEchoEffect(MIDASechoSet *echoSet)
     return handle;
 }
 
-int MIDASremoveEchoEffect(MIDASechoHandle echoHandle)
+Q5SOUND_API int MIDASremoveEchoEffect(MIDASechoHandle echoHandle)
 {
     if (echoHandle == nullptr)
         return 1;
@@ -425,7 +426,7 @@ int MIDASremoveEchoEffect(MIDASechoHandle echoHandle)
     return 1;
 }
 
-int MIDASaddPostProcessor(MIDASpostProcessor *postProc, unsigned procMode, void *userData)
+Q5SOUND_API int MIDASaddPostProcessor(MIDASpostProcessor *postProc, unsigned procMode, void *userData)
 {
     PollLock lock;
     if (!mapi::ready())
@@ -442,7 +443,7 @@ int MIDASaddPostProcessor(MIDASpostProcessor *postProc, unsigned procMode, void 
     return 1;
 }
 
-int MIDASremovePostProcessor(MIDASpostProcessor *postProc)
+Q5SOUND_API int MIDASremovePostProcessor(MIDASpostProcessor *postProc)
 {
     if (postProc == nullptr)
         return 1;

@@ -14,7 +14,6 @@
 
 #include <cstdint>
 
-#include "sound/api/mglobals.h"  // the options the mixer reads
 #include "sound/mixer/sdevice.h"
 
 // Mixer mode word (dsmMode).
@@ -148,6 +147,8 @@ extern float *dsmByteFloatTable;         // float mode: 256, unsigned byte -> 16
 extern float *dsmUlawFloatTable;         // float mode: 256, mu-law code -> 16-bit scale
 extern PostProcessor *dsmPostProcList;   // ring head
 extern int dsmAutoFilterType;            // filter of output filter mode 3
+extern int dsmOutputFilterMode;          // 0 none, 1, 2, 3 automatic; from dsmInit's options
+extern int dsmVolumeRamping;             // interpolating mixing ramps volume changes
 extern PostProcessor dsmFilters;         // the built-in output filter
 
 // Processor check used by dsmInit; mCpuIsPPro unless a test replaces it.
@@ -166,7 +167,22 @@ extern const int32_t *dsmMixLeftUlawVolTable, *dsmMixRightUlawVolTable;
 
 // ---- Set-up ----------------------------------------------------------------
 
-int dsmInit(unsigned mixRate, unsigned mode);
+// What the application's options ask of the mixer and the devices. The
+// mixer takes them at dsmInit; it reads no configuration of the layers above.
+struct MixOptions {
+    int ulawAutoConvert = 1;       // integer mixing stores 16-bit samples as mu-law
+    int outputFilterMode = 3;      // 0 none, 1, 2, 3 automatic (dsmAutoFilterType)
+    int disableVolumeRamping = 0;  // nonzero: volume changes at once
+    int preferredMixingMode = 0;   // 2: floating point when the mode leaves it open
+    int oversampling = 0;          // devices: mix with interpolation
+    int bufferLength = 500;        // the OSS device: milliseconds of staged output
+};
+
+// The options a device's Init starts the mixer with. The API fills it from
+// its options before it starts a device; tests set it directly.
+extern MixOptions dsmDeviceOptions;
+
+int dsmInit(unsigned mixRate, unsigned mode, const MixOptions &options);
 int dsmClose(void);
 int dsmGetMixRate(unsigned *rate);
 

@@ -32,7 +32,7 @@ int nsndDetect(int *result)
 
 int nsndInit(unsigned, unsigned)
 {
-    int error = dsmInit(nsndRate, dsmModeMono | dsmMode16bit);
+    int error = dsmInit(nsndRate, dsmModeMono | dsmMode16bit, dsmDeviceOptions);
     if (error != errOK)
         return error;
     if ((error = nsndSetUpdRate(5000)) != errOK)

@@ -6,7 +6,6 @@
 
 #include "platform/audio/dsp.h"
 #include "sound/api/errors.h"
-#include "sound/api/mglobals.h"
 #include "sound/api/mmem.h"
 #include "sound/mixer/dsm.h"
 
@@ -85,8 +84,8 @@ int ossInit(unsigned mixRate, unsigned mode)
 
     unsigned dsmModeWord = (stereo ? dsmModeStereo : dsmModeMono) |
                            (bits16 ? dsmMode16bit : dsmMode8bit) |
-                           (mOversampling ? dsmModeInterp : 0);
-    int error = dsmInit(ossMixRate, dsmModeWord);
+                           (dsmDeviceOptions.oversampling ? dsmModeInterp : 0);
+    int error = dsmInit(ossMixRate, dsmModeWord, dsmDeviceOptions);
     if (error != errOK)
         return error;
     if ((error = ossSetUpdRate(5000)) != errOK)
@@ -96,8 +95,9 @@ int ossInit(unsigned mixRate, unsigned mode)
         ossPlatform.perror("SNDCTL_DSP_GETOSPACE");
         return errSDFailure;
     }
-    // mBufferLength milliseconds of output; unsigned 32-bit as the sizes go.
-    audioBufferSize = ossMixRate * mixElemSize * unsigned(mBufferLength) / 1000;
+    // The buffer-length option's milliseconds of output; unsigned 32-bit as
+    // the sizes go.
+    audioBufferSize = ossMixRate * mixElemSize * unsigned(dsmDeviceOptions.bufferLength) / 1000;
     return memAlloc(int(audioBufferSize), reinterpret_cast<void **>(&audioBuffer));
 }
 
