@@ -80,8 +80,9 @@ void midasSetErrorShutdown(midasShutdownHook shutdown);
 [[noreturn]] void errErrorExit(const char *msg);
 
 // Fatal error on a path that cannot return a code (the player thread): shuts
-// the sound system down (the installed shutdown hook), then hands "MIDAS Error: <message>" to the error-exit
-// hook. With the default hook the process ends here.
+// the sound system down (the installed shutdown hook), then hands
+// "MIDAS Error: <message>" to the error-exit hook. With the default hook the
+// process ends here.
 void midasError(int code);
 
 // As midasError, for a failure inside the shutdown itself: no second

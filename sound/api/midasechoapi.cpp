@@ -101,7 +101,8 @@ Q5SOUND_API int MIDASremoveEchoEffect(MIDASechoHandle echoHandle)
     return 1;
 }
 
-Q5SOUND_API int MIDASaddPostProcessor(MIDASpostProcessor *postProc, unsigned procMode, void *userData)
+Q5SOUND_API
+int MIDASaddPostProcessor(MIDASpostProcessor *postProc, unsigned procMode, void *userData)
 {
     PollLock lock;
     if (!mapi::ready())

@@ -104,7 +104,8 @@ Q5SOUND_API int MIDASfreeSample(MIDASsample sample)
     return 1;
 }
 
-Q5SOUND_API MIDASsamplePlayHandle MIDASplaySample(MIDASsample sample, unsigned channel, int priority,
+Q5SOUND_API
+MIDASsamplePlayHandle MIDASplaySample(MIDASsample sample, unsigned channel, int priority,
                                       unsigned rate, unsigned volume, int panning)
 {
     PollLock lock;

@@ -138,7 +138,8 @@ Q5SOUND_API MIDASmodulePlayHandle MIDASplayModule(MIDASmodule module, int loopSo
     return MIDASplayModuleSection(module, -1, -1, -1, loopSong);
 }
 
-Q5SOUND_API MIDASmodulePlayHandle MIDASplayModuleSection(MIDASmodule module, int startPos, int endPos,
+Q5SOUND_API
+MIDASmodulePlayHandle MIDASplayModuleSection(MIDASmodule module, int startPos, int endPos,
                                              int restartPos, int loopSong)
 {
     PollLock lock;
@@ -285,7 +286,8 @@ Q5SOUND_API int MIDASsetMusicVolume(MIDASmodulePlayHandle playHandle, unsigned v
     return error == errOK ? 1 : fail(error);
 }
 
-Q5SOUND_API int MIDASfadeMusicChannel(MIDASmodulePlayHandle playHandle, unsigned channel, unsigned fade)
+Q5SOUND_API
+int MIDASfadeMusicChannel(MIDASmodulePlayHandle playHandle, unsigned channel, unsigned fade)
 {
     PollLock lock;
     SongSlot *song = slotOf(playHandle);
@@ -323,7 +325,8 @@ Q5SOUND_API int MIDASgetInstrumentInfo(MIDASmodule module, int instNum, Instrume
     return 1;
 }
 
-Q5SOUND_API int MIDASsetMusicSyncCallback(MIDASmodulePlayHandle playHandle, MIDASsyncCallback callback)
+Q5SOUND_API
+int MIDASsetMusicSyncCallback(MIDASmodulePlayHandle playHandle, MIDASsyncCallback callback)
 {
     PollLock lock;
     SongSlot *song = slotOf(playHandle);

@@ -50,7 +50,8 @@ MIDASstreamHandle startStream(Start start)
 
 }  // namespace
 
-Q5SOUND_API MIDASstreamHandle MIDASplayStreamFile(const char *fileName, int sampleType, unsigned sampleRate,
+Q5SOUND_API
+MIDASstreamHandle MIDASplayStreamFile(const char *fileName, int sampleType, unsigned sampleRate,
                                       unsigned bufferLength, int loopStream)
 {
     if (fileName == nullptr) {
@@ -63,7 +64,8 @@ Q5SOUND_API MIDASstreamHandle MIDASplayStreamFile(const char *fileName, int samp
     });
 }
 
-Q5SOUND_API MIDASstreamHandle MIDASplayStreamWaveFile(const char *fileName, unsigned bufferLength,
+Q5SOUND_API
+MIDASstreamHandle MIDASplayStreamWaveFile(const char *fileName, unsigned bufferLength,
                                           int loopStream)
 {
     if (fileName == nullptr) {
@@ -75,7 +77,8 @@ Q5SOUND_API MIDASstreamHandle MIDASplayStreamWaveFile(const char *fileName, unsi
     });
 }
 
-Q5SOUND_API MIDASstreamHandle MIDASplayStreamPolling(int sampleType, unsigned sampleRate,
+Q5SOUND_API
+MIDASstreamHandle MIDASplayStreamPolling(int sampleType, unsigned sampleRate,
                                          unsigned bufferLength)
 {
     return startStream([&](unsigned channel, strHandle *s) {
@@ -97,7 +100,8 @@ Q5SOUND_API int MIDASstopStream(MIDASstreamHandle stream)
     return error == errOK ? 1 : fail(error);
 }
 
-Q5SOUND_API unsigned MIDASfeedStreamData(MIDASstreamHandle stream, unsigned char *data, unsigned numBytes,
+Q5SOUND_API
+unsigned MIDASfeedStreamData(MIDASstreamHandle stream, unsigned char *data, unsigned numBytes,
                              int feedAll)
 {
     if (!liveStream(stream))
