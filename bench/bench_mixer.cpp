@@ -25,6 +25,9 @@ static constexpr unsigned CHANNELS = 32;
 static constexpr unsigned RATE = 44100;
 static constexpr unsigned SAMPLE_FRAMES = 16384;
 static constexpr unsigned PIECE = 882;  // 20 ms: what one poll mixes
+// The mixer's default options; the 16-bit split cases turn the mu-law
+// conversion off.
+static MixOptions options;
 
 // Mixes seconds of audio of CHANNELS looped voices; returns Mvoiceframes/s.
 // perFrame: every block routine replaced by its per-frame twin, to show what
@@ -38,7 +41,7 @@ static double runCase(unsigned mode, bool sixteen, double seconds, bool perFrame
         data8[i] = static_cast<uint8_t>(128 + std::lround(v * 127));
         data16[i] = static_cast<int16_t>(std::lround(v * 32767));
     }
-    if (dsmInit(RATE, mode) != 0 || dsmOpenChannels(CHANNELS) != 0) {
+    if (dsmInit(RATE, mode, options) != 0 || dsmOpenChannels(CHANNELS) != 0) {
         std::fprintf(stderr, "bench_mixer: mixer start failed\n");
         std::exit(1);
     }
@@ -116,8 +119,7 @@ int main(int argc, char **argv)
     // Integer mixing keeps 16-bit samples as mu-law unless told otherwise;
     // without the conversion they take the 16-bit routines (the table split
     // in the block routines).
-    const int savedConvert = m16bitUlawAutoConvert;
-    m16bitUlawAutoConvert = 0;
+    options.ulawAutoConvert = 0;
     for (bool perFrame : {false, true}) {
         double best = 0;
         for (int run = 0; run < 3; run++) {
@@ -128,7 +130,7 @@ int main(int argc, char **argv)
                     perFrame ? ".perframe" : "", best);
         std::fflush(stdout);
     }
-    m16bitUlawAutoConvert = savedConvert;
+    options.ulawAutoConvert = 1;
     // The same stereo cases with per-frame routines only, for comparison.
     for (int i = 0; i < 3; i++) {
         for (bool sixteen : {false, true}) {

@@ -142,12 +142,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         mode |= dsmModeFloat | dsmModeInterp;
         break;
     }
-    mOutputFilterMode = in.ConsumeIntegralInRange<int>(0, 3);
-    mDisableVolumeRamping = in.ConsumeBool();
-    m16bitUlawAutoConvert = in.ConsumeBool();
+    MixOptions options;
+    options.outputFilterMode = in.ConsumeIntegralInRange<int>(0, 3);
+    options.disableVolumeRamping = in.ConsumeBool();
+    options.ulawAutoConvert = in.ConsumeBool();
     const unsigned channels = in.ConsumeIntegralInRange<unsigned>(1, 8);
 
-    if (dsmInit(mixRate, mode) != 0)
+    if (dsmInit(mixRate, mode, options) != 0)
         std::abort();
     if (dsmOpenChannels(channels) != 0)
         std::abort();

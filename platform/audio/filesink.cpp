@@ -48,7 +48,7 @@ int fsInit(unsigned mixRate, unsigned mode)
     frameBytes = (stereo ? 2 : 1) * (bits16 ? 2 : 1);
     unsigned m = (stereo ? dsmModeStereo : dsmModeMono) | (bits16 ? dsmMode16bit : dsmMode8bit) |
                  mixingKind;
-    int error = dsmInit(mixRate, m);
+    int error = dsmInit(mixRate, m, dsmDeviceOptions);
     if (error != errOK)
         return error;
     staging.assign(size_t(chunkFrames) * frameBytes, 0);
@@ -108,54 +108,17 @@ int fsPlay(int *callPlayer)
     return errOK;
 }
 
-SoundDevice FileSink = {
-    1,     // playOncePerPoll: one tick per poll
-    0x38,  // configFlags
-    0, 0, 0,
-    1,     // card
-    1,     // numCardTypes
-    sdMono | sdStereo | sd8bit | sd16bit,
-    "File Sink Sound Device",
-    cardNames,
-    0,
-    nullptr,
-    fsDetect,
-    fsInit,
-    fsClose,
-    dsmGetMixRate,
-    fsGetMode,
-    dsmOpenChannels,
-    dsmCloseChannels,
-    dsmClearChannels,
-    dsmMute,
-    dsmPause,
-    dsmSetMasterVolume,
-    dsmGetMasterVolume,
-    dsmSetAmplification,
-    dsmGetAmplification,
-    dsmPlaySound,
-    dsmReleaseSound,
-    dsmStopSound,
-    dsmSetRate,
-    dsmGetRate,
-    dsmSetVolume,
-    dsmGetVolume,
-    dsmSetSample,
-    dsmGetSample,
-    dsmSetPosition,
-    dsmGetPosition,
-    dsmGetDirection,
-    dsmSetPanning,
-    dsmGetPanning,
-    dsmMuteChannel,
-    dsmAddSample,
-    dsmRemoveSample,
-    fsSetUpdRate,
-    fsStartPlay,
-    fsPlay,
-    dsmStartStream,
-    dsmStopStream,
-    dsmSetLoopCallback,
-    dsmSetStreamWritePosition,
-    dsmPauseStream,
-};
+constinit SoundDevice FileSink = dsmDevice({
+    .playOncePerPoll = 1,  // one tick per poll
+    .configFlags = 0x38,
+    .modes = sdMono | sdStereo | sd8bit | sd16bit,
+    .name = "File Sink Sound Device",
+    .cardNames = cardNames,
+    .Detect = fsDetect,
+    .Init = fsInit,
+    .Close = fsClose,
+    .GetMode = fsGetMode,
+    .SetUpdRate = fsSetUpdRate,
+    .StartPlay = fsStartPlay,
+    .Play = fsPlay,
+});

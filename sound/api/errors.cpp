@@ -5,8 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "sound/api/midas.h"
-
 const char *const errorMsg[errNumCodes] = {
     "OK",
     "Undefined error",
@@ -87,9 +85,16 @@ void errErrorExit(const char *msg)
     std::exit(1);
 }
 
+midasErrorExitHook midasErrorExit = errErrorExit;
+static midasShutdownHook errorShutdown = nullptr;
+
+void midasSetErrorExit(midasErrorExitHook hook) { midasErrorExit = hook; }
+void midasSetErrorShutdown(midasShutdownHook shutdown) { errorShutdown = shutdown; }
+
 void midasError(int code)
 {
-    midasClose();
+    if (errorShutdown != nullptr)
+        errorShutdown();
     buildMessage("MIDAS Error: ", code);
     midasErrorExit(errmsg);
 }

@@ -64,13 +64,25 @@ enum {
 // The message of every code, exactly as applications receive it.
 extern const char *const errorMsg[errNumCodes];
 
+// The fatal-error hook; errErrorExit by default.
+typedef void (*midasErrorExitHook)(const char *msg);
+extern midasErrorExitHook midasErrorExit;
+void midasSetErrorExit(midasErrorExitHook hook);
+
+// What midasError runs first to shut the sound system down. The API frame
+// installs its shutdown here when it starts (this unit lies below it and
+// never calls up); null, as before any start, shuts nothing down.
+typedef void (*midasShutdownHook)(void);
+void midasSetErrorShutdown(midasShutdownHook shutdown);
+
 // Writes msg and a newline to standard error and ends the process (status 1).
 // The default error-exit hook of the library.
 [[noreturn]] void errErrorExit(const char *msg);
 
 // Fatal error on a path that cannot return a code (the player thread): shuts
-// the sound system down, then hands "MIDAS Error: <message>" to the error-exit
-// hook. With the default hook the process ends here.
+// the sound system down (the installed shutdown hook), then hands
+// "MIDAS Error: <message>" to the error-exit hook. With the default hook the
+// process ends here.
 void midasError(int code);
 
 // As midasError, for a failure inside the shutdown itself: no second

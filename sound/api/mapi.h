@@ -83,11 +83,25 @@ bool ready();
 // or MIDASclose frees it.
 void adoptModule(ModuleRecord *module);
 
+// Modules and songs (midasmod.cpp). A song is playing on the channels; all
+// songs forgotten (MIDASstartup); and the part of MIDASclose that stops
+// every song and frees every module left: the first error, or 0.
+bool songsPlaying();
+void resetSongs();
+int closeModules();
+
+// A song or a stream plays on the open channels: closing or reopening them
+// would leave it writing to channels the device no longer has.
+bool channelsInUse();
+
 // Part of MIDASclose for the sample, stream, echo and post-processor calls:
 // removes every echo effect, frees every sample the application loaded and
 // forgets the sample plays and post-processors. The first error, or 0.
 int closeEffects();
 // The channels are closing: sample plays on them no longer resolve.
 void forgetChannelPlays();
+// Part of closeEffects (midasechoapi.cpp): removes every echo effect and
+// forgets the post-processors. The error of the removal, or 0.
+int closeEchoes();
 
 }  // namespace mapi

@@ -4,11 +4,11 @@
 #include "sound/api/errors.h"
 #include "sound/api/mglobals.h"
 #include "sound/api/mpoll.h"
+#include "sound/mixer/dsm.h"
 #include "sound/mixer/dsmnsnd.h"
 #include "sound/mixer/oss.h"
 #include "sound/player/gmplayer.h"
 
-midasErrorExitHook midasErrorExit = errErrorExit;
 SoundDevice *midasSoundDevices[midasNumSoundDevices] = {&OSS, &MixNoSound};
 
 int midasSDNumber = -1;
@@ -30,7 +30,16 @@ SoundDevice *midasForcedSD = nullptr;
 int midasSDChannels[32] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15,
                            16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31};
 
-void midasSetErrorExit(midasErrorExitHook hook) { midasErrorExit = hook; }
+void midasPrepareStart(void)
+{
+    midasSetErrorShutdown(midasClose);
+    dsmDeviceOptions.ulawAutoConvert = m16bitUlawAutoConvert;
+    dsmDeviceOptions.outputFilterMode = mOutputFilterMode;
+    dsmDeviceOptions.disableVolumeRamping = mDisableVolumeRamping;
+    dsmDeviceOptions.preferredMixingMode = mPreferredMixingMode;
+    dsmDeviceOptions.oversampling = mOversampling;
+    dsmDeviceOptions.bufferLength = mBufferLength;
+}
 
 void midasSetDefaults(void)
 {
@@ -53,7 +62,8 @@ void midasSetDefaults(void)
     mDisableVolumeRamping = 0;
     mPreferredMixingMode = 0;
     mEnableSurround = mDisableDSound = 0;
-    midasErrorExit = errErrorExit;
+    midasSetErrorExit(errErrorExit);
+    midasSetErrorShutdown(midasClose);
 
     midasSDInit = midasSDChans = midasGMPInit = midasGMPPlay = 0;
     midasEMSInit = midasTMRInit = midasTMRPlay = midasTMRMusic = midasDisableEMS = 0;
@@ -64,6 +74,7 @@ void midasSetDefaults(void)
 
 void midasInit(void)
 {
+    midasPrepareStart();
     midasEMSInit = 0;
     mUseEMS = 0;
     InitThreads();

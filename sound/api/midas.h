@@ -4,15 +4,11 @@
 // single-song layer is fatal (midasError) instead of being returned.
 #pragma once
 
+#include "sound/api/errors.h"
 #include "sound/mixer/sdevice.h"
 
 struct ModuleRecord;
 struct PlayState;
-
-// The fatal-error hook; errErrorExit by default.
-typedef void (*midasErrorExitHook)(const char *msg);
-extern midasErrorExitHook midasErrorExit;
-void midasSetErrorExit(midasErrorExitHook hook);
 
 // The devices detection tries, in order: OSS, then the silent device.
 enum { midasNumSoundDevices = 2 };
@@ -39,11 +35,16 @@ extern PlayState *midasPlayHandle;  // the single-song layer's song
 // Channel numbers 0..31, the single-song layer's channel list.
 extern int midasSDChannels[32];
 
-// Resets the whole configuration and the state flags.
+// Resets the whole configuration and the state flags, and makes midasClose
+// the fatal-error path's shutdown.
 void midasSetDefaults(void);
 
 // Detects (or takes the configured) device, starts it and the player.
 void midasInit(void);
+// Hands the options the mixer and the devices follow to the mixer layer and
+// makes midasClose the fatal-error path's shutdown: the first step of every
+// start (midasInit, MIDASinit).
+void midasPrepareStart(void);
 // Shuts down what is running: the song, the player, the channels, the
 // device. A failing step is fatal through midasUninitError.
 void midasClose(void);

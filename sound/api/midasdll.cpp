@@ -1,4 +1,6 @@
-// The public API: start-up, options, detection, channels, modules and songs.
+// The public API: start-up, options, detection, the player thread and the
+// channels. Modules and songs are in midasmod.cpp; samples, streams, echoes
+// and post-processors in midasfxapi.cpp.
 #include "sound/api/midasdll.h"
 
 #include <cstddef>
@@ -6,14 +8,15 @@
 #include <cstring>
 
 #include "sound/api/errors.h"
-#include "sound/api/file.h"
 #include "sound/api/mapi.h"
+#include "sound/api/mexport.h"
 #include "sound/api/mglobals.h"
 #include "sound/api/midas.h"
 #include "sound/api/mmem.h"
 #include "sound/api/mpoll.h"
 #include "sound/extras/midasfx.h"
 #include "sound/extras/midasstr.h"
+#include "sound/mixer/dsm.h"
 #include "sound/player/gmplayer.h"
 
 using mapi::fail;
@@ -21,46 +24,19 @@ using mapi::PollLock;
 
 namespace {
 
-// One playing song: its module, its play state and the device channels of
-// its module channels 0..numChannels-1 (the record is allocated with room
-// for them).
-struct SongSlot {
-    uint32_t numChannels;
-    ModuleRecord *module;
-    PlayState *playHandle;
-    int channels[1];
-};
-
-SongSlot *mPlayHandles[gmpMaxSongs];
 int MIDASthread = 0;
 int midasFxInit = 0;
 int midasStrInit = 0;
 unsigned amplification = 100;       // percent
 unsigned channelAmplification = 0;  // the device's default for the open channels
 uint8_t *chanAllocated = nullptr;   // one flag per open channel: 1 = handed out
-int playModuleOpenChannels = 0;     // the channels belong to the playing song
 int forceNoSound = 0;
 unsigned *autoEffectChannels = nullptr;
 unsigned numAutoEffectChannels = 0;
 
-// Modules loaded by MIDASloadModule and not freed yet.
-mapi::LiveSet<ModuleRecord *> liveModules;
-
 // Every song slot playing a module of the most channels a module can have:
 // more could never be used, and the mixer's records grow with the count.
 constexpr int maxOpenChannels = int(gmpMaxSongs) * int(gmpMaxChannels);
-
-// The first 48 bytes decide the loader.
-uint8_t moduleHeader[48];
-
-// The song of a play handle (1..16) that is playing now, or null. The
-// handle is only compared, never used as an index unchecked.
-SongSlot *slotOf(MIDASmodulePlayHandle handle)
-{
-    if (handle < 1 || handle > gmpMaxSongs)
-        return nullptr;
-    return mPlayHandles[handle - 1];
-}
 
 }  // namespace
 
@@ -70,11 +46,9 @@ int mapi::fail(int error)
     return 0;
 }
 
-void mapi::adoptModule(ModuleRecord *module) { liveModules.add(module); }
-
 bool mapi::ready() { return midasSDInit && midasGMPInit && midasFxInit && midasStrInit; }
 
-int MIDASstartup(void)
+Q5SOUND_API int MIDASstartup(void)
 {
     // Resetting the state under a running library would lose its songs,
     // channels and thread: MIDASclose (and MIDASstopBackgroundPlay) first.
@@ -89,18 +63,16 @@ int MIDASstartup(void)
     if (chanAllocated)
         memFree(chanAllocated);
     chanAllocated = nullptr;
-    playModuleOpenChannels = 0;
     forceNoSound = 0;
     if (autoEffectChannels)
         memFree(autoEffectChannels);
     autoEffectChannels = nullptr;
     numAutoEffectChannels = 0;
-    for (SongSlot *&slot : mPlayHandles)
-        slot = nullptr;
+    mapi::resetSongs();
     return 1;
 }
 
-int MIDASdetectSD(void)
+Q5SOUND_API int MIDASdetectSD(void)
 {
     midasSD = nullptr;
     midasSDNumber = -1;
@@ -118,9 +90,9 @@ int MIDASdetectSD(void)
     return 1;
 }
 
-int MIDASdetectSoundCard(void) { return MIDASdetectSD() && midasSDNumber != 5; }
+Q5SOUND_API int MIDASdetectSoundCard(void) { return MIDASdetectSD() && midasSDNumber != 5; }
 
-int MIDASinit(void)
+Q5SOUND_API int MIDASinit(void)
 {
     // A player thread started before now polls as soon as the device is up.
     PollLock lock;
@@ -129,6 +101,7 @@ int MIDASinit(void)
     if (midasSDInit || midasGMPInit || midasFxInit || midasStrInit)
         return fail(errDeviceBusy);
     int error;
+    midasPrepareStart();
     midasEMSInit = 0;
     mUseEMS = 0;
     InitThreads();
@@ -175,7 +148,7 @@ int MIDASinit(void)
     return 1;
 }
 
-int MIDASclose(void)
+Q5SOUND_API int MIDASclose(void)
 {
     int error;
     if (MIDASthread) {
@@ -197,18 +170,8 @@ int MIDASclose(void)
             return fail(error);
         midasFxInit = 0;
     }
-    for (int i = 0; i < gmpMaxSongs; i++) {
-        if (mPlayHandles[i] && !MIDASstopModule(i + 1))
-            return 0;
-    }
-    // Modules the application did not free: their samples leave the device
-    // before the device goes.
-    while (!liveModules.empty()) {
-        ModuleRecord *module = liveModules.last();
-        if ((error = gmpFreeModule(module)) != errOK)
-            return fail(error);
-        liveModules.remove(module);
-    }
+    if ((error = mapi::closeModules()) != errOK)
+        return fail(error);
     if (midasGMPInit) {
         if ((error = gmpClose()) != errOK)
             return fail(error);
@@ -234,7 +197,7 @@ int MIDASclose(void)
     return 1;
 }
 
-int MIDASsetOption(int option, int value)
+Q5SOUND_API int MIDASsetOption(int option, int value)
 {
     switch (option) {
     case 1: midasMixRate = value; break;
@@ -246,7 +209,11 @@ int MIDASsetOption(int option, int value)
     case 7: mDSoundObject = value; break;
     case 8: mDSoundBufferLength = value; break;
     case 9: m16bitUlawAutoConvert = value; break;
-    case 10: mOutputFilterMode = value; break;
+    case 10:
+        // The filters follow the option at once, also while playing.
+        mOutputFilterMode = value;
+        dsmOutputFilterMode = value;
+        break;
     case 11: mOversampling = value == 1 ? 1 : 0; break;
     case 12: mDefaultStereoSeparation = value; break;
     case 13: forceNoSound = value; break;
@@ -255,7 +222,7 @@ int MIDASsetOption(int option, int value)
     return 1;
 }
 
-int MIDASgetOption(int option)
+Q5SOUND_API int MIDASgetOption(int option)
 {
     switch (option) {
     case 1: return midasMixRate;
@@ -275,9 +242,9 @@ int MIDASgetOption(int option)
     }
 }
 
-int MIDASgetLastError(void) { return mLastError; }
+Q5SOUND_API int MIDASgetLastError(void) { return mLastError; }
 
-const char *MIDASgetErrorMessage(int errorCode)
+Q5SOUND_API const char *MIDASgetErrorMessage(int errorCode)
 {
     // Codes outside the table come from no call of ours; they get the text
     // of code 1 rather than a read past the table.
@@ -286,9 +253,11 @@ const char *MIDASgetErrorMessage(int errorCode)
     return errorMsg[errorCode];
 }
 
-const char *MIDASgetVersionString(void) { return "1.1.2"; }
+// The build defines the version once (sound/CMakeLists.txt) for this call,
+// the soname and the package files.
+Q5SOUND_API const char *MIDASgetVersionString(void) { return Q5SOUND_VERSION; }
 
-int MIDASstartBackgroundPlay(unsigned pollRate)
+Q5SOUND_API int MIDASstartBackgroundPlay(unsigned pollRate)
 {
     // Half the poll period, so the device is topped up twice per period.
     int sleepMs = pollRate == 0 ? 20 : int(1000 / pollRate) / 2;
@@ -301,7 +270,7 @@ int MIDASstartBackgroundPlay(unsigned pollRate)
     return 1;
 }
 
-int MIDASstopBackgroundPlay(void)
+Q5SOUND_API int MIDASstopBackgroundPlay(void)
 {
     if (MIDASthread) {
         StopPlayThread();
@@ -310,30 +279,27 @@ int MIDASstopBackgroundPlay(void)
     return 1;
 }
 
-int MIDASpoll(void)
+Q5SOUND_API int MIDASpoll(void)
 {
     PollMIDAS();
     return 1;
 }
 
-void MIDASlock(void) { LockPollThread(); }
+Q5SOUND_API void MIDASlock(void) { LockPollThread(); }
 
-void MIDASunlock(void) { UnlockPollThread(); }
+Q5SOUND_API void MIDASunlock(void) { UnlockPollThread(); }
 
-namespace {
-
-// A song or a stream plays on the open channels: closing or reopening them
-// would leave it writing to channels the device no longer has.
-bool channelsInUse()
+bool mapi::channelsInUse()
 {
-    for (SongSlot *song : mPlayHandles)
-        if (song)
-            return true;
+    if (songsPlaying())
+        return true;
     for (strStream *s : streams)
         if (s)
             return true;
     return false;
 }
+
+namespace {
 
 // The channels are closing or opening anew: the automatic effect channels
 // (numbers of the old set) are stopped and forgotten, by the API and by the
@@ -347,14 +313,14 @@ int dropAutoChannels()
 
 }  // namespace
 
-int MIDASopenChannels(int numChannels)
+Q5SOUND_API int MIDASopenChannels(int numChannels)
 {
     PollLock lock;
     if (!midasSDInit)
         return fail(errSDFailure);
     if (numChannels <= 0 || numChannels > maxOpenChannels)
         return fail(errInvalidArguments);
-    if (midasSDChans && channelsInUse())
+    if (midasSDChans && mapi::channelsInUse())
         return fail(errDeviceBusy);
     int error;
     if (midasSDChans && (error = dropAutoChannels()) != errOK)
@@ -384,12 +350,12 @@ int MIDASopenChannels(int numChannels)
     return 1;
 }
 
-int MIDAScloseChannels(void)
+Q5SOUND_API int MIDAScloseChannels(void)
 {
     PollLock lock;
     if (!midasSDChans)
         return fail(errNoChannels);
-    if (channelsInUse())
+    if (mapi::channelsInUse())
         return fail(errDeviceBusy);
     int error = dropAutoChannels();
     if (error == errOK)
@@ -404,7 +370,7 @@ int MIDAScloseChannels(void)
     return 1;
 }
 
-int MIDASsetAmplification(unsigned percent)
+Q5SOUND_API int MIDASsetAmplification(unsigned percent)
 {
     PollLock lock;
     amplification = percent;
@@ -416,7 +382,7 @@ int MIDASsetAmplification(unsigned percent)
     return 1;
 }
 
-unsigned MIDASallocateChannel(void)
+Q5SOUND_API unsigned MIDASallocateChannel(void)
 {
     PollLock lock;
     if (!midasSDChans) {
@@ -433,7 +399,7 @@ unsigned MIDASallocateChannel(void)
     return 0xFFFF;
 }
 
-int MIDASfreeChannel(unsigned channel)
+Q5SOUND_API int MIDASfreeChannel(unsigned channel)
 {
     PollLock lock;
     if (!midasSDChans)
@@ -444,7 +410,7 @@ int MIDASfreeChannel(unsigned channel)
     return 1;
 }
 
-int MIDASallocAutoEffectChannels(unsigned numChannels)
+Q5SOUND_API int MIDASallocAutoEffectChannels(unsigned numChannels)
 {
     PollLock lock;
     if (numAutoEffectChannels && !MIDASfreeAutoEffectChannels())
@@ -483,7 +449,7 @@ int MIDASallocAutoEffectChannels(unsigned numChannels)
     return 1;
 }
 
-int MIDASfreeAutoEffectChannels(void)
+Q5SOUND_API int MIDASfreeAutoEffectChannels(void)
 {
     PollLock lock;
     if (!numAutoEffectChannels)
@@ -499,246 +465,4 @@ int MIDASfreeAutoEffectChannels(void)
     memFree(autoEffectChannels);
     autoEffectChannels = nullptr;
     return 1;
-}
-
-MIDASmodule MIDASloadModule(const char *fileName)
-{
-    // The loaders hand the samples to the device.
-    if (!mapi::ready()) {
-        fail(errSDFailure);
-        return nullptr;
-    }
-    if (fileName == nullptr) {
-        fail(errInvalidArguments);
-        return nullptr;
-    }
-    fileHandle f;
-    int error = fileOpen(fileName, 1, &f);
-    if (error != errOK) {
-        mLastError = error;
-        return nullptr;
-    }
-    long size = 0;
-    if ((error = fileGetSize(f, &size)) == errOK) {
-        if (size < long(sizeof moduleHeader))
-            error = errEndOfFile;
-        else
-            error = fileRead(f, moduleHeader, sizeof moduleHeader);
-    }
-    int closeError = fileClose(f);
-    if (error == errOK)
-        error = closeError;
-    if (error != errOK) {
-        mLastError = error;
-        return nullptr;
-    }
-
-    ModuleRecord *module = nullptr;
-    error = gmpFindLoader(moduleHeader, sizeof moduleHeader)->load(fileName, 1, nullptr, &module);
-    if (error != errOK) {
-        mLastError = error;
-        return nullptr;
-    }
-    liveModules.add(module);
-    return module;
-}
-
-MIDASmodulePlayHandle MIDASplayModule(MIDASmodule module, int loopSong)
-{
-    return MIDASplayModuleSection(module, -1, -1, -1, loopSong);
-}
-
-MIDASmodulePlayHandle MIDASplayModuleSection(MIDASmodule module, int startPos, int endPos,
-                                             int restartPos, int loopSong)
-{
-    PollLock lock;
-    if (!liveModules.has(module))
-        return fail(errInvalidArguments);
-    int slot = 0;
-    while (slot < gmpMaxSongs && mPlayHandles[slot])
-        slot++;
-    if (slot == gmpMaxSongs)
-        return fail(errOutOfResources);
-
-    unsigned n = module->numChans;
-    if (!midasSDChans) {
-        if (!MIDASopenChannels(int(n)))
-            return 0;
-        playModuleOpenChannels = 1;
-    } else {
-        playModuleOpenChannels = 0;
-    }
-
-    SongSlot *song;
-    int error = memAlloc(int(sizeof(SongSlot) + n * sizeof(int)), reinterpret_cast<void **>(&song));
-    if (error != errOK)
-        return fail(error);
-    song->numChannels = n;
-    song->module = module;
-    song->playHandle = nullptr;
-    for (unsigned i = 0; i < n; i++) {
-        unsigned ch = MIDASallocateChannel();
-        if (ch == 0xFFFF) {
-            for (unsigned j = 0; j < i; j++)
-                MIDASfreeChannel(unsigned(song->channels[j]));
-            memFree(song);
-            return fail(errOutOfChannels);
-        }
-        song->channels[i] = int(ch);
-    }
-
-    if ((error = gmpPlaySong(module, startPos, endPos, restartPos, loopSong, -1, song->channels,
-                             &song->playHandle)) != errOK) {
-        for (unsigned i = 0; i < n; i++)
-            MIDASfreeChannel(unsigned(song->channels[i]));
-        memFree(song);
-        return fail(error);
-    }
-    mPlayHandles[slot] = song;
-    midasGMPPlay = 1;
-    return slot + 1;
-}
-
-int MIDASstopModule(MIDASmodulePlayHandle playHandle)
-{
-    if (playHandle == 0)
-        return 1;
-    PollLock lock;
-    SongSlot *song = slotOf(playHandle);
-    if (!song)
-        return fail(errNoModulePlaying);
-    mPlayHandles[playHandle - 1] = nullptr;
-    int error = gmpStopSong(song->playHandle);
-    if (error != errOK) {
-        memFree(song);
-        return fail(error);
-    }
-    midasGMPPlay = 0;
-    midasPlayHandle = nullptr;
-    for (uint32_t i = 0; i < song->numChannels; i++) {
-        unsigned ch = unsigned(song->channels[i]);
-        if ((error = midasSD->StopSound(ch)) != errOK ||
-            (error = midasSD->SetVolume(ch, 0)) != errOK) {
-            memFree(song);
-            return fail(error);
-        }
-        MIDASfreeChannel(ch);
-    }
-    memFree(song);
-    // The song's own channels close with it, unless a stream or another
-    // song has come to play on them since.
-    if (playModuleOpenChannels && !channelsInUse()) {
-        playModuleOpenChannels = 0;
-        if (!MIDAScloseChannels())
-            return 0;
-    }
-    return 1;
-}
-
-int MIDASfreeModule(MIDASmodule module)
-{
-    if (module == nullptr)
-        return 1;
-    PollLock lock;
-    if (!liveModules.has(module))
-        return fail(errInvalidArguments);
-    // Its songs end first: the player must not play a module that is gone.
-    for (int i = 0; i < gmpMaxSongs; i++)
-        if (mPlayHandles[i] && mPlayHandles[i]->module == module && !MIDASstopModule(i + 1))
-            return 0;
-    int error = gmpFreeModule(module);
-    if (error != errOK)
-        return fail(error);
-    liveModules.remove(module);
-    return 1;
-}
-
-int MIDASgetPlayStatus(MIDASmodulePlayHandle playHandle, PlayStatus *status)
-{
-    // The player thread writes the information record at every row and the
-    // refresh below writes it too: read it under the lock, not beside it.
-    PollLock lock;
-    SongSlot *song = slotOf(playHandle);
-    if (!song)
-        return fail(errNoModulePlaying);
-    if (status == nullptr)
-        return fail(errInvalidArguments);
-    PlayInfo *info;
-    int error = gmpGetInformation(song->playHandle, &info);
-    if (error != errOK)
-        return fail(error);
-    status->position = info->position;
-    status->pattern = info->pattern;
-    status->row = info->row;
-    status->syncInfo = info->syncInfo;
-    status->songLoopCount = info->songLoopCount;
-    return 1;
-}
-
-int MIDASsetPosition(MIDASmodulePlayHandle playHandle, int newPosition)
-{
-    PollLock lock;
-    SongSlot *song = slotOf(playHandle);
-    if (!song)
-        return fail(errNoModulePlaying);
-    int error = gmpSetPosition(song->playHandle, newPosition);
-    return error == errOK ? 1 : fail(error);
-}
-
-int MIDASsetMusicVolume(MIDASmodulePlayHandle playHandle, unsigned volume)
-{
-    PollLock lock;
-    SongSlot *song = slotOf(playHandle);
-    if (!song)
-        return fail(errNoModulePlaying);
-    int error = gmpSetMasterVolume(song->playHandle, volume);
-    return error == errOK ? 1 : fail(error);
-}
-
-int MIDASfadeMusicChannel(MIDASmodulePlayHandle playHandle, unsigned channel, unsigned fade)
-{
-    PollLock lock;
-    SongSlot *song = slotOf(playHandle);
-    if (!song)
-        return fail(errNoModulePlaying);
-    int error = gmpFadeChannel(song->playHandle, channel, uint8_t(fade));
-    return error == errOK ? 1 : fail(error);
-}
-
-int MIDASgetModuleInfo(MIDASmodule module, ModuleInfo *info)
-{
-    if (!liveModules.has(module) || info == nullptr)
-        return fail(errInvalidArguments);
-    std::memcpy(info->songName, module->name, 32);
-    info->songName[31] = 0;
-    info->songLength = unsigned(module->songLength);
-    info->numPatterns = module->numPatts;
-    info->numInstruments = module->numInsts;
-    info->numChannels = module->numChans;
-    return 1;
-}
-
-int MIDASgetInstrumentInfo(MIDASmodule module, int instNum, InstrumentInfo *info)
-{
-    if (!liveModules.has(module) || info == nullptr || instNum < 0 ||
-        unsigned(instNum) >= module->numInsts)
-        return fail(errInvalidArguments);
-    const InstrumentRecord *inst = module->instruments[instNum];
-    // An empty instrument slot has no record: it reads as an empty name.
-    if (inst)
-        std::memcpy(info->instName, inst->name, 32);
-    else
-        std::memset(info->instName, 0, 32);
-    info->instName[31] = 0;
-    return 1;
-}
-
-int MIDASsetMusicSyncCallback(MIDASmodulePlayHandle playHandle, MIDASsyncCallback callback)
-{
-    PollLock lock;
-    SongSlot *song = slotOf(playHandle);
-    if (!song)
-        return fail(errNoModulePlaying);
-    int error = gmpSetSyncCallback(song->playHandle, callback);
-    return error == errOK ? 1 : fail(error);
 }

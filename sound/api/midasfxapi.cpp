@@ -1,18 +1,19 @@
-// The public calls for sound-effect samples, streams, echo effects and
-// post-processors: thin wrappers over the services, each of which first
-// finds its handle among the live ones of its kind.
+// The public calls for sound-effect samples, and the part of MIDASclose that
+// removes what the application left of samples and echoes (closeEffects).
+// Like the stream (midasstrapi.cpp) and echo (midasechoapi.cpp) calls, each
+// is a thin wrapper over its service that first finds its handle among the
+// live ones of its kind.
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
 
 #include "sound/api/errors.h"
 #include "sound/api/mapi.h"
+#include "sound/api/mexport.h"
 #include "sound/api/mglobals.h"
 #include "sound/api/midas.h"
 #include "sound/api/midasdll.h"
-#include "sound/extras/mecho.h"
 #include "sound/extras/midasfx.h"
-#include "sound/extras/midasstr.h"
 
 using mapi::fail;
 using mapi::PollLock;
@@ -26,15 +27,6 @@ mapi::LiveSet<unsigned> liveSamples;
 // Explicit channels that have been handed a sample play since they opened:
 // the play handle of channel c is c + 1.
 std::bitset<fxFirstAutoHandle> channelPlays;
-// Echo effects added and not removed; the stand-in handle of an effect the
-// service did not build may stand here more than once.
-mapi::LiveSet<void *> liveEchoes;
-int numEchoEffects = 0;
-// Post-processors linked into the mixer by MIDASaddPostProcessor.
-mapi::LiveSet<MIDASpostProcessor *> livePostProcs;
-
-const auto echoStandIn = reinterpret_cast<MIDASechoHandle>(uintptr_t(0x1742));
-
 // The service's handle of an application's sample play handle, if that
 // still names a play: an explicit channel that was played on and is open,
 // or an automatic play not yet superseded by a newer one on its channel.
@@ -51,26 +43,12 @@ bool resolvePlay(MIDASsamplePlayHandle sample, unsigned *fxHandle)
     return true;
 }
 
-bool liveStream(MIDASstreamHandle stream)
-{
-    if (stream == nullptr)
-        return false;
-    for (strStream *s : streams)
-        if (s == stream)
-            return true;
-    return false;
-}
 
 }  // namespace
 
 int mapi::closeEffects()
 {
-    int first = errOK;
-    if (numEchoEffects) {
-        first = mEchoClose();
-        numEchoEffects = 0;
-    }
-    liveEchoes.clear();
+    int first = closeEchoes();
     while (!liveSamples.empty()) {
         unsigned sample = liveSamples.last();
         liveSamples.remove(sample);
@@ -78,17 +56,13 @@ int mapi::closeEffects()
         if (error && !first)
             first = error;
     }
-    // The mixer's ring goes with the device; the records are the caller's.
-    livePostProcs.clear();
     channelPlays.reset();
     return first;
 }
 
 void mapi::forgetChannelPlays() { channelPlays.reset(); }
 
-// ---- Sample effects -------------------------------------------------------
-
-MIDASsample MIDASloadRawSample(const char *fileName, int sampleType, int loopSample)
+Q5SOUND_API MIDASsample MIDASloadRawSample(const char *fileName, int sampleType, int loopSample)
 {
     if (!mapi::ready())
         return unsigned(fail(errSDFailure));
@@ -102,7 +76,7 @@ MIDASsample MIDASloadRawSample(const char *fileName, int sampleType, int loopSam
     return handle;
 }
 
-MIDASsample MIDASloadWaveSample(const char *fileName, int loopSample)
+Q5SOUND_API MIDASsample MIDASloadWaveSample(const char *fileName, int loopSample)
 {
     if (!mapi::ready())
         return unsigned(fail(errSDFailure));
@@ -116,7 +90,7 @@ MIDASsample MIDASloadWaveSample(const char *fileName, int loopSample)
     return handle;
 }
 
-int MIDASfreeSample(MIDASsample sample)
+Q5SOUND_API int MIDASfreeSample(MIDASsample sample)
 {
     if (sample == 0)
         return 1;
@@ -130,6 +104,7 @@ int MIDASfreeSample(MIDASsample sample)
     return 1;
 }
 
+Q5SOUND_API
 MIDASsamplePlayHandle MIDASplaySample(MIDASsample sample, unsigned channel, int priority,
                                       unsigned rate, unsigned volume, int panning)
 {
@@ -147,7 +122,7 @@ MIDASsamplePlayHandle MIDASplaySample(MIDASsample sample, unsigned channel, int 
     return handle + 1;
 }
 
-int MIDASstopSample(MIDASsamplePlayHandle sample)
+Q5SOUND_API int MIDASstopSample(MIDASsamplePlayHandle sample)
 {
     if (sample == 0)
         return 1;
@@ -159,7 +134,7 @@ int MIDASstopSample(MIDASsamplePlayHandle sample)
     return error == errOK ? 1 : fail(error);
 }
 
-int MIDASsetSampleRate(MIDASsamplePlayHandle sample, unsigned rate)
+Q5SOUND_API int MIDASsetSampleRate(MIDASsamplePlayHandle sample, unsigned rate)
 {
     PollLock lock;
     unsigned h;
@@ -169,7 +144,7 @@ int MIDASsetSampleRate(MIDASsamplePlayHandle sample, unsigned rate)
     return error == errOK ? 1 : fail(error);
 }
 
-int MIDASsetSampleVolume(MIDASsamplePlayHandle sample, unsigned volume)
+Q5SOUND_API int MIDASsetSampleVolume(MIDASsamplePlayHandle sample, unsigned volume)
 {
     PollLock lock;
     unsigned h;
@@ -179,7 +154,7 @@ int MIDASsetSampleVolume(MIDASsamplePlayHandle sample, unsigned volume)
     return error == errOK ? 1 : fail(error);
 }
 
-int MIDASsetSamplePanning(MIDASsamplePlayHandle sample, int panning)
+Q5SOUND_API int MIDASsetSamplePanning(MIDASsamplePlayHandle sample, int panning)
 {
     PollLock lock;
     unsigned h;
@@ -189,7 +164,7 @@ int MIDASsetSamplePanning(MIDASsamplePlayHandle sample, int panning)
     return error == errOK ? 1 : fail(error);
 }
 
-int MIDASsetSamplePriority(MIDASsamplePlayHandle sample, int priority)
+Q5SOUND_API int MIDASsetSamplePriority(MIDASsamplePlayHandle sample, int priority)
 {
     PollLock lock;
     unsigned h;
@@ -199,7 +174,7 @@ int MIDASsetSamplePriority(MIDASsamplePlayHandle sample, int priority)
     return error == errOK ? 1 : fail(error);
 }
 
-int MIDASgetSamplePlayStatus(MIDASsamplePlayHandle sample)
+Q5SOUND_API int MIDASgetSamplePlayStatus(MIDASsamplePlayHandle sample)
 {
     PollLock lock;
     unsigned h;
@@ -208,250 +183,4 @@ int MIDASgetSamplePlayStatus(MIDASsamplePlayHandle sample)
     int playing = 0;
     int error = fxGetSamplePlayStatus(h, &playing);
     return error == errOK ? playing : fail(error);
-}
-
-// ---- Streams ----------------------------------------------------------------
-
-namespace {
-
-// Takes a channel, starts the stream on it with start, and gives the channel
-// back when the start fails.
-template <typename Start>
-MIDASstreamHandle startStream(Start start)
-{
-    PollLock lock;
-    if (!mapi::ready()) {
-        fail(errSDFailure);
-        return nullptr;
-    }
-    unsigned channel = MIDASallocateChannel();
-    if (channel == 0xFFFF)
-        return nullptr;
-    strHandle stream = nullptr;
-    int error = start(channel, &stream);
-    if (error != errOK) {
-        MIDASfreeChannel(channel);
-        fail(error);
-        return nullptr;
-    }
-    return stream;
-}
-
-}  // namespace
-
-MIDASstreamHandle MIDASplayStreamFile(const char *fileName, int sampleType, unsigned sampleRate,
-                                      unsigned bufferLength, int loopStream)
-{
-    if (fileName == nullptr) {
-        fail(errInvalidArguments);
-        return nullptr;
-    }
-    return startStream([&](unsigned channel, strHandle *s) {
-        return strPlayStreamFile(channel, fileName, sampleType, sampleRate, bufferLength,
-                                 loopStream, s);
-    });
-}
-
-MIDASstreamHandle MIDASplayStreamWaveFile(const char *fileName, unsigned bufferLength,
-                                          int loopStream)
-{
-    if (fileName == nullptr) {
-        fail(errInvalidArguments);
-        return nullptr;
-    }
-    return startStream([&](unsigned channel, strHandle *s) {
-        return strPlayStreamWaveFile(channel, fileName, bufferLength, loopStream, s);
-    });
-}
-
-MIDASstreamHandle MIDASplayStreamPolling(int sampleType, unsigned sampleRate,
-                                         unsigned bufferLength)
-{
-    return startStream([&](unsigned channel, strHandle *s) {
-        return strPlayStreamPolling(channel, sampleType, sampleRate, bufferLength, s);
-    });
-}
-
-int MIDASstopStream(MIDASstreamHandle stream)
-{
-    if (stream == nullptr)
-        return 1;
-    PollLock lock;
-    if (!liveStream(stream))
-        return fail(errInvalidArguments);
-    unsigned channel = stream->channel;
-    int error = strStopStream(stream);
-    // The channel goes back even when stopping failed.
-    MIDASfreeChannel(channel);
-    return error == errOK ? 1 : fail(error);
-}
-
-unsigned MIDASfeedStreamData(MIDASstreamHandle stream, unsigned char *data, unsigned numBytes,
-                             int feedAll)
-{
-    if (!liveStream(stream))
-        return unsigned(fail(errInvalidArguments));
-    if (data == nullptr && numBytes != 0)
-        return unsigned(fail(errInvalidArguments));
-    unsigned used = 0;
-    int error;
-    if (feedAll) {
-        // Waits a poll interval at a time: holding the lock would stop the
-        // very poll that makes room.
-        error = strFeedStreamData(stream, data, numBytes, 1, &used);
-    } else {
-        PollLock lock;
-        error = strFeedStreamData(stream, data, numBytes, 0, &used);
-    }
-    return error == errOK ? used : unsigned(fail(error));
-}
-
-int MIDASsetStreamRate(MIDASstreamHandle stream, unsigned rate)
-{
-    PollLock lock;
-    if (!liveStream(stream))
-        return fail(errInvalidArguments);
-    int error = strSetStreamRate(stream, rate);
-    return error == errOK ? 1 : fail(error);
-}
-
-int MIDASsetStreamVolume(MIDASstreamHandle stream, unsigned volume)
-{
-    PollLock lock;
-    if (!liveStream(stream))
-        return fail(errInvalidArguments);
-    int error = strSetStreamVolume(stream, volume);
-    return error == errOK ? 1 : fail(error);
-}
-
-int MIDASsetStreamPanning(MIDASstreamHandle stream, int panning)
-{
-    PollLock lock;
-    if (!liveStream(stream))
-        return fail(errInvalidArguments);
-    int error = strSetStreamPanning(stream, panning);
-    return error == errOK ? 1 : fail(error);
-}
-
-unsigned MIDASgetStreamBytesBuffered(MIDASstreamHandle stream)
-{
-    PollLock lock;
-    if (!liveStream(stream))
-        return unsigned(fail(errInvalidArguments));
-    unsigned bytes = 0;
-    int error = strGetStreamBytesBuffered(stream, &bytes);
-    return error == errOK ? bytes : unsigned(fail(error));
-}
-
-int MIDASpauseStream(MIDASstreamHandle stream)
-{
-    PollLock lock;
-    if (!liveStream(stream))
-        return fail(errInvalidArguments);
-    int error = strPauseStream(stream, 1);
-    return error == errOK ? 1 : fail(error);
-}
-
-int MIDASresumeStream(MIDASstreamHandle stream)
-{
-    PollLock lock;
-    if (!liveStream(stream))
-        return fail(errInvalidArguments);
-    int error = strPauseStream(stream, 0);
-    return error == errOK ? 1 : fail(error);
-}
-
-// ---- Echo effects and post-processors ----------------------------------------
-
-// The public records are the internal ones under the names an application
-// sees; their layouts must match word for word.
-static_assert(sizeof(MIDASecho) == sizeof(EchoTap));
-static_assert(offsetof(MIDASecho, filterType) == offsetof(EchoTap, filterType));
-static_assert(sizeof(MIDASechoSet) == sizeof(EchoSet));
-static_assert(offsetof(MIDASechoSet, echoes) == offsetof(EchoSet, echoes));
-static_assert(sizeof(MIDASpostProcessor) == sizeof(PostProcessor));
-static_assert(offsetof(MIDASpostProcessor, intStereo) == offsetof(PostProcessor, intStereo));
-
-MIDASechoHandle MIDASaddEchoEffect(MIDASechoSet *echoSet)
-{
-    PollLock lock;
-    if (!mapi::ready()) {
-        fail(errSDFailure);
-        return nullptr;
-    }
-    if (echoSet == nullptr) {
-        fail(errInvalidArguments);
-        return nullptr;
-    }
-    int error;
-    if (numEchoEffects == 0 && (error = mEchoInit()) != errOK) {
-        fail(error);
-        return nullptr;
-    }
-    mEchoEffect *effect = nullptr;
-    if ((error = mEchoAddEffect(reinterpret_cast<EchoSet *>(echoSet), &effect)) != errOK) {
-        // A refused set counts for nothing: the first one leaves the
-        // service closed again.
-        if (numEchoEffects == 0)
-            mEchoClose();
-        fail(error);
-        return nullptr;
-    }
-    numEchoEffects++;
-    // A successful add never hands out 0, which means failure.
-    MIDASechoHandle handle = effect ? static_cast<MIDASechoHandle>(effect) : echoStandIn;
-    liveEchoes.add(handle);
-    return handle;
-}
-
-int MIDASremoveEchoEffect(MIDASechoHandle echoHandle)
-{
-    if (echoHandle == nullptr)
-        return 1;
-    PollLock lock;
-    if (numEchoEffects == 0)
-        return 1;
-    if (!liveEchoes.has(echoHandle))
-        return fail(errInvalidArguments);
-    int error = errOK;
-    // The stand-in for an effect that was never built has nothing to unlink.
-    if (echoHandle != echoStandIn)
-        error = mEchoRemoveEffect(static_cast<mEchoEffect *>(echoHandle));
-    if (error != errOK)
-        return fail(error);
-    liveEchoes.remove(echoHandle);
-    if (--numEchoEffects == 0 && (error = mEchoClose()) != errOK)
-        return fail(error);
-    return 1;
-}
-
-int MIDASaddPostProcessor(MIDASpostProcessor *postProc, unsigned procMode, void *userData)
-{
-    PollLock lock;
-    if (!mapi::ready())
-        return fail(errSDFailure);
-    // Linking a record twice would tie the mixer's ring into a knot.
-    if (postProc == nullptr || livePostProcs.has(postProc) ||
-        (procMode != MIDAS_POST_PROC_FIRST && procMode != MIDAS_POST_PROC_LAST))
-        return fail(errInvalidArguments);
-    int error = dsmAddPostProcessor(reinterpret_cast<PostProcessor *>(postProc), int(procMode),
-                                    userData);
-    if (error != errOK)
-        return fail(error);
-    livePostProcs.add(postProc);
-    return 1;
-}
-
-int MIDASremovePostProcessor(MIDASpostProcessor *postProc)
-{
-    if (postProc == nullptr)
-        return 1;
-    PollLock lock;
-    if (!livePostProcs.has(postProc))
-        return fail(errInvalidArguments);
-    int error = dsmRemovePostProcessor(reinterpret_cast<PostProcessor *>(postProc));
-    if (error != errOK)
-        return fail(error);
-    livePostProcs.remove(postProc);
-    return 1;
 }

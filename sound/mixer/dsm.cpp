@@ -31,6 +31,9 @@ float *dsmByteFloatTable;
 float *dsmUlawFloatTable;
 PostProcessor *dsmPostProcList;
 int dsmAutoFilterType;
+int dsmOutputFilterMode = 3;
+int dsmVolumeRamping = 1;
+MixOptions dsmDeviceOptions;
 int (*dsmCpuIsPPro)(void) = mCpuIsPPro;
 
 PostProcessor dsmFilters = {nullptr, nullptr, nullptr, dsmFilterFloatMono,
@@ -83,15 +86,15 @@ static int interpolating(void)
 
 static int rampingOn(void)
 {
-    return interpolating() && mDisableVolumeRamping == 0;
+    return interpolating() && dsmVolumeRamping;
 }
 
-int dsmInit(unsigned mixRate, unsigned mode)
+int dsmInit(unsigned mixRate, unsigned mode, const MixOptions &options)
 {
     if (mixRate == 0)
         return errInvalidArguments;  // every step divides by the mixing rate
     if ((mode & (dsmModeFloat | dsmModeInteger)) == 0) {
-        if (mPreferredMixingMode == 2 || (mode & dsmModeInterp) != 0 || dsmCpuIsPPro() != 0)
+        if (options.preferredMixingMode == 2 || (mode & dsmModeInterp) != 0 || dsmCpuIsPPro() != 0)
             mode |= dsmModeFloat;
         else
             mode |= dsmModeInteger;
@@ -102,7 +105,9 @@ int dsmInit(unsigned mixRate, unsigned mode)
     dsmMixRate = mixRate;
     dsmMode = mode;
     dsmIntMixing = (mode & dsmModeInteger) != 0;
-    dsmUlawConvert = dsmIntMixing && m16bitUlawAutoConvert != 0;
+    dsmUlawConvert = dsmIntMixing && options.ulawAutoConvert != 0;
+    dsmOutputFilterMode = options.outputFilterMode;
+    dsmVolumeRamping = options.disableVolumeRamping == 0;
 
     dsmNumChannels = 0;
     dsmAllocatedChannels = 0;

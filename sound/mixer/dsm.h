@@ -14,7 +14,6 @@
 
 #include <cstdint>
 
-#include "sound/api/mglobals.h"  // the options the mixer reads
 #include "sound/mixer/sdevice.h"
 
 // Mixer mode word (dsmMode).
@@ -148,6 +147,8 @@ extern float *dsmByteFloatTable;         // float mode: 256, unsigned byte -> 16
 extern float *dsmUlawFloatTable;         // float mode: 256, mu-law code -> 16-bit scale
 extern PostProcessor *dsmPostProcList;   // ring head
 extern int dsmAutoFilterType;            // filter of output filter mode 3
+extern int dsmOutputFilterMode;          // 0 none, 1, 2, 3 automatic; from dsmInit's options
+extern int dsmVolumeRamping;             // interpolating mixing ramps volume changes
 extern PostProcessor dsmFilters;         // the built-in output filter
 
 // Processor check used by dsmInit; mCpuIsPPro unless a test replaces it.
@@ -166,7 +167,22 @@ extern const int32_t *dsmMixLeftUlawVolTable, *dsmMixRightUlawVolTable;
 
 // ---- Set-up ----------------------------------------------------------------
 
-int dsmInit(unsigned mixRate, unsigned mode);
+// What the application's options ask of the mixer and the devices. The
+// mixer takes them at dsmInit; it reads no configuration of the layers above.
+struct MixOptions {
+    int ulawAutoConvert = 1;       // integer mixing stores 16-bit samples as mu-law
+    int outputFilterMode = 3;      // 0 none, 1, 2, 3 automatic (dsmAutoFilterType)
+    int disableVolumeRamping = 0;  // nonzero: volume changes at once
+    int preferredMixingMode = 0;   // 2: floating point when the mode leaves it open
+    int oversampling = 0;          // devices: mix with interpolation
+    int bufferLength = 500;        // the OSS device: milliseconds of staged output
+};
+
+// The options a device's Init starts the mixer with. The API fills it from
+// its options before it starts a device; tests set it directly.
+extern MixOptions dsmDeviceOptions;
+
+int dsmInit(unsigned mixRate, unsigned mode, const MixOptions &options);
 int dsmClose(void);
 int dsmGetMixRate(unsigned *rate);
 
@@ -219,6 +235,81 @@ void dsmChangeSample(MixChannel *chan);
 
 // Applies the channel volume rule (volume, panning, mutes, master volume).
 void dsmSetChannelVolume(MixChannel *chan);
+
+// ---- Device records --------------------------------------------------------
+
+// What a device built on the mixer states for itself: its data words and the
+// operations that reach its output. dsmDevice fills in everything else.
+struct MixDeviceOwn {
+    unsigned playOncePerPoll;
+    unsigned configFlags;
+    unsigned modes;  // output modes (sdMono...)
+    const char *name;
+    const char *const *cardNames;
+    int (*Detect)(int *result);
+    int (*Init)(unsigned mixRate, unsigned mode);
+    int (*Close)(void);
+    int (*GetMode)(unsigned *mode);
+    int (*SetUpdRate)(unsigned updateRate);
+    int (*StartPlay)(void);
+    int (*Play)(int *callPlayer);
+};
+
+// The record of a device on the mixer: own's fields; one card type (card 1)
+// with no port, IRQ or DMA; and the mixer's channel, sample and stream
+// operations in every other slot. Constant, so a device record built from it
+// is initialised before any code runs.
+constexpr SoundDevice dsmDevice(const MixDeviceOwn &own)
+{
+    SoundDevice d{};
+    d.playOncePerPoll = own.playOncePerPoll;
+    d.configFlags = own.configFlags;
+    d.card = 1;
+    d.numCardTypes = 1;
+    d.modes = own.modes;
+    d.name = own.name;
+    d.cardNames = own.cardNames;
+    d.Detect = own.Detect;
+    d.Init = own.Init;
+    d.Close = own.Close;
+    d.GetMixRate = dsmGetMixRate;
+    d.GetMode = own.GetMode;
+    d.OpenChannels = dsmOpenChannels;
+    d.CloseChannels = dsmCloseChannels;
+    d.ClearChannels = dsmClearChannels;
+    d.Mute = dsmMute;
+    d.Pause = dsmPause;
+    d.SetMasterVolume = dsmSetMasterVolume;
+    d.GetMasterVolume = dsmGetMasterVolume;
+    d.SetAmplification = dsmSetAmplification;
+    d.GetAmplification = dsmGetAmplification;
+    d.PlaySound = dsmPlaySound;
+    d.ReleaseSound = dsmReleaseSound;
+    d.StopSound = dsmStopSound;
+    d.SetRate = dsmSetRate;
+    d.GetRate = dsmGetRate;
+    d.SetVolume = dsmSetVolume;
+    d.GetVolume = dsmGetVolume;
+    d.SetSample = dsmSetSample;
+    d.GetSample = dsmGetSample;
+    d.SetPosition = dsmSetPosition;
+    d.GetPosition = dsmGetPosition;
+    d.GetDirection = dsmGetDirection;
+    d.SetPanning = dsmSetPanning;
+    d.GetPanning = dsmGetPanning;
+    d.MuteChannel = dsmMuteChannel;
+    d.AddSample = dsmAddSample;
+    d.RemoveSample = dsmRemoveSample;
+    d.SetUpdRate = own.SetUpdRate;
+    d.StartPlay = own.StartPlay;
+    d.Play = own.Play;
+    d.StartStream = dsmStartStream;
+    d.StopStream = dsmStopStream;
+    d.SetLoopCallback = dsmSetLoopCallback;
+    d.SetStreamWritePosition = dsmSetStreamWritePosition;
+    d.PauseStream = dsmPauseStream;
+    return d;
+}
 
 // ---- Shared by the mixer's units ------------------------------------------
 

@@ -83,7 +83,7 @@ void floatFilter2(float *buf, unsigned frames, unsigned stride, FloatState *st)
 // The filter the output filter option asks for: 0 none, 1, 2.
 int filterType()
 {
-    const int mode = mOutputFilterMode == 3 ? dsmAutoFilterType : mOutputFilterMode;
+    const int mode = dsmOutputFilterMode == 3 ? dsmAutoFilterType : dsmOutputFilterMode;
     return mode == 1 || mode == 2 ? mode : 0;
 }
 

@@ -32,7 +32,7 @@ int nsndDetect(int *result)
 
 int nsndInit(unsigned, unsigned)
 {
-    int error = dsmInit(nsndRate, dsmModeMono | dsmMode16bit);
+    int error = dsmInit(nsndRate, dsmModeMono | dsmMode16bit, dsmDeviceOptions);
     if (error != errOK)
         return error;
     if ((error = nsndSetUpdRate(5000)) != errOK)
@@ -118,54 +118,17 @@ int nsndGetMasterVolume(unsigned *volume)
     return errOK;
 }
 
-SoundDevice MixNoSound = {
-    0,     // playOncePerPoll
-    0x20,  // configFlags
-    0, 0, 0,
-    1,     // card
-    1,     // numCardTypes
-    sdMono | sd16bit,
-    "Mixing No Sound Sound Device",
-    nsndCardNames,
-    0,
-    nullptr,
-    nsndDetect,
-    nsndInit,
-    nsndClose,
-    dsmGetMixRate,
-    nsndGetMode,
-    dsmOpenChannels,
-    dsmCloseChannels,
-    dsmClearChannels,
-    dsmMute,
-    dsmPause,
-    dsmSetMasterVolume,
-    dsmGetMasterVolume,
-    dsmSetAmplification,
-    dsmGetAmplification,
-    dsmPlaySound,
-    dsmReleaseSound,
-    dsmStopSound,
-    dsmSetRate,
-    dsmGetRate,
-    dsmSetVolume,
-    dsmGetVolume,
-    dsmSetSample,
-    dsmGetSample,
-    dsmSetPosition,
-    dsmGetPosition,
-    dsmGetDirection,
-    dsmSetPanning,
-    dsmGetPanning,
-    dsmMuteChannel,
-    dsmAddSample,
-    dsmRemoveSample,
-    nsndSetUpdRate,
-    nsndStartPlay,
-    nsndPlay,
-    dsmStartStream,
-    dsmStopStream,
-    dsmSetLoopCallback,
-    dsmSetStreamWritePosition,
-    dsmPauseStream,
-};
+constinit SoundDevice MixNoSound = dsmDevice({
+    .playOncePerPoll = 0,
+    .configFlags = 0x20,
+    .modes = sdMono | sd16bit,
+    .name = "Mixing No Sound Sound Device",
+    .cardNames = nsndCardNames,
+    .Detect = nsndDetect,
+    .Init = nsndInit,
+    .Close = nsndClose,
+    .GetMode = nsndGetMode,
+    .SetUpdRate = nsndSetUpdRate,
+    .StartPlay = nsndStartPlay,
+    .Play = nsndPlay,
+});

@@ -6,7 +6,6 @@
 
 #include "platform/audio/dsp.h"
 #include "sound/api/errors.h"
-#include "sound/api/mglobals.h"
 #include "sound/api/mmem.h"
 #include "sound/mixer/dsm.h"
 
@@ -85,8 +84,8 @@ int ossInit(unsigned mixRate, unsigned mode)
 
     unsigned dsmModeWord = (stereo ? dsmModeStereo : dsmModeMono) |
                            (bits16 ? dsmMode16bit : dsmMode8bit) |
-                           (mOversampling ? dsmModeInterp : 0);
-    int error = dsmInit(ossMixRate, dsmModeWord);
+                           (dsmDeviceOptions.oversampling ? dsmModeInterp : 0);
+    int error = dsmInit(ossMixRate, dsmModeWord, dsmDeviceOptions);
     if (error != errOK)
         return error;
     if ((error = ossSetUpdRate(5000)) != errOK)
@@ -96,8 +95,9 @@ int ossInit(unsigned mixRate, unsigned mode)
         ossPlatform.perror("SNDCTL_DSP_GETOSPACE");
         return errSDFailure;
     }
-    // mBufferLength milliseconds of output; unsigned 32-bit as the sizes go.
-    audioBufferSize = ossMixRate * mixElemSize * unsigned(mBufferLength) / 1000;
+    // The buffer-length option's milliseconds of output; unsigned 32-bit as
+    // the sizes go.
+    audioBufferSize = ossMixRate * mixElemSize * unsigned(dsmDeviceOptions.bufferLength) / 1000;
     return memAlloc(int(audioBufferSize), reinterpret_cast<void **>(&audioBuffer));
 }
 
@@ -166,54 +166,17 @@ int ossPlay(int *callPlayer)
     }
 }
 
-SoundDevice OSS = {
-    0,     // playOncePerPoll
-    0x38,  // configFlags
-    0, 0, 0,
-    1,     // card
-    1,     // numCardTypes
-    sdMono | sdStereo | sd8bit | sd16bit,
-    "Open Sound System Sound Device 1.1",
-    ossCardNames,
-    0,
-    nullptr,
-    ossDetect,
-    ossInit,
-    ossClose,
-    dsmGetMixRate,
-    ossGetMode,
-    dsmOpenChannels,
-    dsmCloseChannels,
-    dsmClearChannels,
-    dsmMute,
-    dsmPause,
-    dsmSetMasterVolume,
-    dsmGetMasterVolume,
-    dsmSetAmplification,
-    dsmGetAmplification,
-    dsmPlaySound,
-    dsmReleaseSound,
-    dsmStopSound,
-    dsmSetRate,
-    dsmGetRate,
-    dsmSetVolume,
-    dsmGetVolume,
-    dsmSetSample,
-    dsmGetSample,
-    dsmSetPosition,
-    dsmGetPosition,
-    dsmGetDirection,
-    dsmSetPanning,
-    dsmGetPanning,
-    dsmMuteChannel,
-    dsmAddSample,
-    dsmRemoveSample,
-    ossSetUpdRate,
-    ossStartPlay,
-    ossPlay,
-    dsmStartStream,
-    dsmStopStream,
-    dsmSetLoopCallback,
-    dsmSetStreamWritePosition,
-    dsmPauseStream,
-};
+constinit SoundDevice OSS = dsmDevice({
+    .playOncePerPoll = 0,
+    .configFlags = 0x38,
+    .modes = sdMono | sdStereo | sd8bit | sd16bit,
+    .name = "Open Sound System Sound Device 1.1",
+    .cardNames = ossCardNames,
+    .Detect = ossDetect,
+    .Init = ossInit,
+    .Close = ossClose,
+    .GetMode = ossGetMode,
+    .SetUpdRate = ossSetUpdRate,
+    .StartPlay = ossStartPlay,
+    .Play = ossPlay,
+});

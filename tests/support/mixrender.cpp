@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "sound/api/mglobals.h"
 #include "sound/mixer/dsm.h"
 #include "sound/player/gmplayer.h"
 
@@ -43,11 +42,10 @@ std::vector<int16_t> render(LoadMemoryFn load, const std::vector<uint8_t> &bytes
 {
     std::vector<int16_t> out;
     int (*savedCpu)(void) = dsmCpuIsPPro;
-    int savedFilter = mOutputFilterMode, savedRamp = mDisableVolumeRamping;
     dsmCpuIsPPro = notPPro;
-    mOutputFilterMode = 0;
-    mDisableVolumeRamping = 0;
-    EXPECT_EQ(dsmInit(o.rate, o.mode), 0);
+    MixOptions options;
+    options.outputFilterMode = 0;
+    EXPECT_EQ(dsmInit(o.rate, o.mode, options), 0);
     EXPECT_EQ(dsmOpenChannels(o.channels), 0);
     EXPECT_EQ(gmpInit(&mixerDevice), 0);
     ModuleRecord *m = nullptr;
@@ -74,8 +72,6 @@ std::vector<int16_t> render(LoadMemoryFn load, const std::vector<uint8_t> &bytes
     dsmClose();
     gmpClose();
     dsmCpuIsPPro = savedCpu;
-    mOutputFilterMode = savedFilter;
-    mDisableVolumeRamping = savedRamp;
     return out;
 }
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "sound/api/errors.h"
+#include "sound/api/mglobals.h"
 #include "sound/api/midasdll.h"
 #include "sound/extras/mecho.h"
 #include "sound/mixer/dsmnsnd.h"

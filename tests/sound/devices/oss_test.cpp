@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "sound/api/errors.h"
-#include "sound/api/mglobals.h"
 #include "sound/mixer/dsm.h"
 #include "sound/mixer/oss.h"
 
@@ -80,8 +79,7 @@ protected:
     {
         drv = FakeDriver{};
         ossPlatform = {fakeOpen, fakeClose, fakeIoctl, fakeWrite, fakePerror};
-        mBufferLength = 500;
-        mOversampling = 0;
+        dsmDeviceOptions = MixOptions{};
     }
     void TearDown() override
     {
@@ -154,7 +152,7 @@ TEST_F(OssDevice, DriverTurningStereoIntoMonoGivesAMonoMixer)
 
 TEST_F(OssDevice, EightBitMonoRequestAndInterpolationOption)
 {
-    mOversampling = 1;
+    dsmDeviceOptions.oversampling = 1;
     init(22050, sdMono | sd8bit);
     unsigned mode = 0;
     ossGetMode(&mode);
@@ -232,7 +230,7 @@ TEST_F(OssDevice, LessThanAFrameOfSpaceWritesNothing)
 
 TEST_F(OssDevice, WritesAreLimitedByTheStagingBuffer)
 {
-    mBufferLength = 100;  // 17640 bytes at 44100 Hz 16-bit stereo
+    dsmDeviceOptions.bufferLength = 100;  // 17640 bytes at 44100 Hz 16-bit stereo
     init(44100, 0);
     ossSetUpdRate(100);   // one tick a second: 44100 frames
     EXPECT_EQ(poll(30000 * 4), 0);

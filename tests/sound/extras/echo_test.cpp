@@ -185,7 +185,7 @@ TEST(EchoBuild, RefusesATapListWithoutTaps)
 
 TEST(EchoRing, EffectsRunBeforeTheOutputFilterAndLeaveTheRingWhenRemoved)
 {
-    ASSERT_EQ(dsmInit(44100, dsmModeStereo | dsmMode16bit | dsmModeFloat), errOK);
+    ASSERT_EQ(dsmInit(44100, dsmModeStereo | dsmMode16bit | dsmModeFloat, MixOptions{}), errOK);
     EchoSet set{0, kOne, 0, nullptr};
     mEchoEffect *e = nullptr;
     // Not initialised: nothing happens.

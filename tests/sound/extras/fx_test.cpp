@@ -24,7 +24,7 @@ class FxTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(dsmInit(22050, dsmModeMono | dsmMode16bit | dsmModeInteger), errOK);
+        ASSERT_EQ(dsmInit(22050, dsmModeMono | dsmMode16bit | dsmModeInteger, MixOptions{}), errOK);
         ASSERT_EQ(dsmOpenChannels(4), errOK);
         ASSERT_EQ(fxInit(&MixNoSound), errOK);
         rawPath = tempFile("raw");

@@ -17,9 +17,9 @@ namespace streamtest {
 struct Mixer {
     Mixer(unsigned rate, unsigned channels)
     {
-        savedFilterMode = mOutputFilterMode;
-        mOutputFilterMode = 0;
-        dsmInit(rate, dsmModeStereo | dsmMode16bit | dsmModeFloat);
+        MixOptions options;
+        options.outputFilterMode = 0;
+        dsmInit(rate, dsmModeStereo | dsmMode16bit | dsmModeFloat, options);
         dsmOpenChannels(channels);
         dsmSetAmplification(64 * channels);
         strInit(&MixNoSound);
@@ -29,9 +29,7 @@ struct Mixer {
         strClose();
         dsmCloseChannels();
         dsmClose();
-        mOutputFilterMode = savedFilterMode;
     }
-    int savedFilterMode;
     // Mixes frames stereo frames.
     std::vector<int16_t> mix(unsigned frames)
     {

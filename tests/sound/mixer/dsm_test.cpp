@@ -42,8 +42,8 @@ TEST_F(MixerInit, ProcessorAndPreferenceChooseFloat)
     EXPECT_EQ(dsmMixBufferSize, 2208u);  // 2205 rounded up to 16
     dsmClose();
     dsmCpuIsPPro = cpuNotPPro;
-    mPreferredMixingMode = 2;
-    ASSERT_EQ(dsmInit(44100, 0x04), 0);
+    options.preferredMixingMode = 2;
+    ASSERT_EQ(dsmInit(44100, 0x04, options), 0);
     EXPECT_TRUE(dsmMode & dsmModeFloat);
     EXPECT_TRUE(dsmMode & dsmMode16bit);  // 16-bit when neither is asked for
     EXPECT_EQ(dsmAutoFilterType, 1);
@@ -262,7 +262,7 @@ TEST_F(MixerBadInput, SampleWithoutDataGetsAHandleAndNeverSounds)
 
 TEST_F(MixerBadInput, ZeroMixingRateAndZeroChannelsAreRefused)
 {
-    EXPECT_EQ(dsmInit(0, 0x12), errInvalidArguments);
+    EXPECT_EQ(dsmInit(0, 0x12, options), errInvalidArguments);
     start(44100, 0x52, 0);
     EXPECT_EQ(dsmOpenChannels(0), errInvalidArguments);
     EXPECT_EQ(dsmNumChannels, 0u);
@@ -317,7 +317,7 @@ TEST_F(MixerBadInput, SixteenBitSamplesBecomeMuLawOnlyInIntegerMode)
     EXPECT_EQ(dsmSamples[h - 1].origSampleType, smp16bitStereo);
     EXPECT_EQ(dsmSamples[h - 1].length, 4u);
     EXPECT_EQ(static_cast<uint8_t *>(dsmSamples[h - 1].sample)[0], 0xFF);
-    m16bitUlawAutoConvert = 0;
+    options.ulawAutoConvert = 0;
     dsmClose();
     started = false;
     start(44100, 0x52, 1);
@@ -329,7 +329,7 @@ using MixerStreams = MixerTest;
 
 TEST_F(MixerStreams, NeverPlaysPastTheWritePositionAndResumes)
 {
-    mOutputFilterMode = 0;
+    options.outputFilterMode = 0;
     start(44100, 0x52, 1);
     std::vector<uint8_t> buf(100, 200);
     ASSERT_EQ(dsmStartStream(0, buf.data(), 100, smp8bitMono, 44100), 0);

@@ -64,7 +64,7 @@ TEST_F(MixerLoops, BidirectionalLoopReflectsWithoutDrift)
 
 TEST_F(MixerLoops, BidirectionalLoopWalkIsTheSameWhenInterpolating)
 {
-    mDisableVolumeRamping = 1;
+    options.disableVolumeRamping = 1;
     // 30000 Hz at 44100: step 30000 x 65536 / 44100, truncated.
     checkBidiWalk(this, 0x92, 30000, (30000LL << 16) / 44100);
 }
@@ -169,8 +169,8 @@ using MixerInterp = MixerTest;
 
 TEST_F(MixerInterp, LastFrameOfASampleInterpolatesWithItself)
 {
-    mDisableVolumeRamping = 1;
-    mOutputFilterMode = 0;
+    options.disableVolumeRamping = 1;
+    options.outputFilterMode = 0;
     start(44100, 0x92, 1);
     // The mixer's own copy is exactly 6 bytes: the sanitizer build catches
     // any read of a seventh.
@@ -190,8 +190,8 @@ TEST_F(MixerInterp, LastFrameOfASampleInterpolatesWithItself)
 
 TEST_F(MixerInterp, LastFrameOfAForwardLoopInterpolatesTowardTheLoopStart)
 {
-    mDisableVolumeRamping = 1;
-    mOutputFilterMode = 0;
+    options.disableVolumeRamping = 1;
+    options.outputFilterMode = 0;
     start(44100, 0x92, 1);
     const uint8_t data[4] = {228, 128, 128, 128};
     unsigned h = addSample(data, sizeof data, smp8bitMono, sdLoop1, 0, 4, loopUnidir);
@@ -204,7 +204,7 @@ TEST_F(MixerInterp, LastFrameOfAForwardLoopInterpolatesTowardTheLoopStart)
 
 TEST_F(MixerInterp, BackwardFromTheLoopEndNeverReadsPastTheData)
 {
-    mDisableVolumeRamping = 1;
+    options.disableVolumeRamping = 1;
     start(44100, 0x92, 1);
     const int16_t data[8] = {0, 100, 200, 300, 400, 500, 600, 700};
     unsigned h = addSample(data, sizeof data, smp16bitMono, sdLoop1, 4, 16, loopBidir);
@@ -288,7 +288,7 @@ TEST_F(MixerOutput, FloatConversionEqualsClampAndRoundForEveryCount)
 
 TEST_F(MixerOutput, MonoEightBitOutputOfAFullScaleSample)
 {
-    mOutputFilterMode = 0;
+    options.outputFilterMode = 0;
     start(44100, 0x45, 1);  // integer, mono, 8-bit
     uint8_t data[64];
     std::memset(data, 255, sizeof data);
@@ -303,7 +303,7 @@ TEST_F(MixerOutput, MonoEightBitOutputOfAFullScaleSample)
 
 TEST_F(MixerOutput, PauseSkipsChannelsButNotPostProcessors)
 {
-    mOutputFilterMode = 0;
+    options.outputFilterMode = 0;
     start(44100, 0x52, 1);
     uint8_t data[64];
     std::memset(data, 255, sizeof data);
@@ -322,7 +322,7 @@ using MixerFilter = MixerTest;
 TEST_F(MixerFilter, FilterTwoOnAnImpulseGivesFourThreeOne)
 {
     start(44100, 0x45, 1);
-    mOutputFilterMode = 2;
+    dsmOutputFilterMode = 2;
     int32_t buf[5] = {8, 0, 0, 0, 0};
     dsmFilterIntMono(buf, 5, nullptr);
     EXPECT_EQ(buf[0], 4);
@@ -339,7 +339,7 @@ TEST_F(MixerFilter, FilterTwoOnAnImpulseGivesFourThreeOne)
 TEST_F(MixerFilter, FilterOneIsAboutElevenThirtySecondsAndAutoMeansOne)
 {
     start(44100, 0x45, 1);
-    mOutputFilterMode = 3;  // automatic: filter 1 without interpolation
+    dsmOutputFilterMode = 3;  // automatic: filter 1 without interpolation
     int32_t buf[3] = {32, 0, 0};
     dsmFilterIntMono(buf, 3, nullptr);
     EXPECT_EQ(buf[0], 16 + 8 - 2);  // g(64)
@@ -349,7 +349,7 @@ TEST_F(MixerFilter, FilterOneIsAboutElevenThirtySecondsAndAutoMeansOne)
     dsmFilterFloatMono(fb, 2, nullptr);
     EXPECT_FLOAT_EQ(fb[0], 2.0f);
     EXPECT_FLOAT_EQ(fb[1], 1.0f);
-    mOutputFilterMode = 0;
+    dsmOutputFilterMode = 0;
     int32_t still[2] = {5, 7};
     dsmFilterIntMono(still, 2, nullptr);
     EXPECT_EQ(still[0], 5);
@@ -360,7 +360,7 @@ TEST_F(MixerFilter, StateCarriesAcrossCallsAndSidesStaySeparate)
 {
     start(44100, 0x52, 1);
     for (int type = 1; type <= 2; type++) {
-        mOutputFilterMode = type;
+        dsmOutputFilterMode = type;
         int32_t whole[20], pieces[20];
         for (int i = 0; i < 20; i++)
             whole[i] = pieces[i] = (i * 7919) % 1000 - 500;

@@ -25,25 +25,18 @@ public:
     {
         savedCpu = dsmCpuIsPPro;
         dsmCpuIsPPro = cpuNotPPro;
-        savedFilter = mOutputFilterMode;
-        savedRamp = mDisableVolumeRamping;
-        savedUlaw = m16bitUlawAutoConvert;
-        savedPreferred = mPreferredMixingMode;
     }
     void TearDown() override
     {
         if (started)
             dsmClose();
         dsmCpuIsPPro = savedCpu;
-        mOutputFilterMode = savedFilter;
-        mDisableVolumeRamping = savedRamp;
-        m16bitUlawAutoConvert = savedUlaw;
-        mPreferredMixingMode = savedPreferred;
     }
-    // Starts the mixer at rate in mode and opens channels (0: none).
+    // Starts the mixer at rate in mode with options and opens channels (0:
+    // none).
     void start(unsigned rate, unsigned mode, unsigned channels)
     {
-        ASSERT_EQ(dsmInit(rate, mode), 0);
+        ASSERT_EQ(dsmInit(rate, mode, options), 0);
         started = true;
         if (channels != 0) {
             ASSERT_EQ(dsmOpenChannels(channels), 0);
@@ -84,8 +77,8 @@ public:
     }
 
     bool started = false;
+    MixOptions options;  // the defaults unless a test sets one
     int (*savedCpu)(void) = nullptr;
-    int savedFilter = 0, savedRamp = 0, savedUlaw = 0, savedPreferred = 0;
 };
 
 // An 8-bit unsigned sine of period frames, amplitude amp (of 127).

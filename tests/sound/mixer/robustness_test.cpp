@@ -10,7 +10,7 @@ using MixerRobustness = MixerTest;
 
 TEST_F(MixerRobustness, RemovingAPlayingSampleStopsItsChannels)
 {
-    mOutputFilterMode = 0;
+    options.outputFilterMode = 0;
     start(44100, 0x52, 2);
     uint8_t data[256];
     std::memset(data, 250, sizeof data);
@@ -25,7 +25,7 @@ TEST_F(MixerRobustness, RemovingAPlayingSampleStopsItsChannels)
 
 TEST_F(MixerRobustness, RandomOperationsNeverLeaveTheData)
 {
-    mOutputFilterMode = 2;
+    options.outputFilterMode = 2;
     std::mt19937 rng(2024);
     auto pick = [&rng](unsigned n) { return static_cast<unsigned>(rng() % n); };
     for (unsigned mode : {0x52u, 0x46u, 0x32u, 0xB2u, 0xA5u, 0x51u}) {
@@ -116,8 +116,8 @@ TEST_F(MixerRobustness, RandomOperationsNeverLeaveTheData)
 // sanitizer or not.
 TEST_F(MixerRobustness, OneFrameBidirectionalLoopStaysOnItsFrame)
 {
-    mOutputFilterMode = 0;
-    mDisableVolumeRamping = 1;
+    options.outputFilterMode = 0;
+    options.disableVolumeRamping = 1;
     for (unsigned mode : {0xA6u, 0xB2u}) {
         for (int type : {smp8bitMono, smp16bitMono}) {
             SCOPED_TRACE(testing::Message() << "mode " << mode << " type " << type);
@@ -155,8 +155,8 @@ TEST_F(MixerRobustness, OneFrameBidirectionalLoopStaysOnItsFrame)
 // the other side of silence; any read of them shows in the output.
 TEST_F(MixerRobustness, SampleChangeAtRateZeroKeepsABackwardPositionInside)
 {
-    mOutputFilterMode = 0;
-    mDisableVolumeRamping = 1;
+    options.outputFilterMode = 0;
+    options.disableVolumeRamping = 1;
     start(44100, 0x52, 1);
     std::vector<uint8_t> big(1000, 200), small(1000, 100);  // guard: below the middle
     std::memset(small.data(), 150, 8);                        // the data: above it

@@ -189,8 +189,8 @@ TEST_F(MixerRoutines, TableSplitMatchesTheProductAndHoldsTheTopValue)
 // 25 dB; measured 29-31).
 TEST_F(MixerRoutines, IntegerFloatAndInterpolatingMixingAgree)
 {
-    mOutputFilterMode = 0;
-    mDisableVolumeRamping = 1;
+    options.outputFilterMode = 0;
+    options.disableVolumeRamping = 1;
     std::mt19937 rng(777);
     const std::vector<uint8_t> wave8 = sine8(2048, 128, 100);
     std::vector<int16_t> wave16(2048);

@@ -10,7 +10,7 @@ using ThreadMixerStream = MixerTest;
 
 TEST_F(ThreadMixerStream, WriterAndMixerShareOnlyTheTwoPositionWords)
 {
-    mOutputFilterMode = 0;
+    options.outputFilterMode = 0;
     start(44100, 0x52, 1);
     const unsigned frames = 4096;
     std::vector<uint8_t> ring(frames, 200);
