@@ -184,6 +184,10 @@ int LoadS3M(fileHandle file, int addSD, gmpSampleCallback sampleCallback, Module
     // behaviour behind a flag.
     if ((fileFlags & 0x40) || version < 0x1320)
         m->flags |= gmpST300Slides;
+    // Impulse Tracker (versions 3xxxh) plays its S3M files in its own equal
+    // temperament, not from Scream Tracker's rounded period table.
+    if ((version >> 12) == 3)
+        m->flags |= gmpEqualTempered;
 
     if (listBytes != 0 &&
         (error = memAlloc(static_cast<int>(listBytes), reinterpret_cast<void **>(&s.pointers))) != 0)
