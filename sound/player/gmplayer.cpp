@@ -58,6 +58,23 @@ void gmpSplitNote(int note, int *octave, int *semitone)
 // ---------------------------------------------------------------------------
 // Periods and rates.
 
+// C-0 to B-0 in equal temperament, 1712 * 2^(-s/12), in 1/256 steps. The
+// ST3 table rounds these to whole periods (A 1016 for 1017.96: 3 cents
+// sharp); S3M files saved by Impulse Tracker play at the exact pitches.
+static const int64_t periodsEqual256[12] = {438272, 413674, 390456, 368541, 347857, 328333,
+                                            309905, 292511, 276094, 260598, 245972, 232167};
+
+// The ST3/IT period of octave o, semitone s at middle-C rate baseTune, in
+// 1/256 steps.
+static int64_t st3Period256(int o, int s, int baseTune)
+{
+    int64_t scale = gmpPlayMode == gmpST3 ? 133808 : 267616;
+    int64_t base = gmpPlayMode == gmpST3 && (gmpCurModule->flags & gmpEqualTempered)
+                       ? periodsEqual256[s]
+                       : static_cast<int64_t>(gmpPeriodsST3[s]) << 8;
+    return ((base * scale) >> o) / baseTune;
+}
+
 // The period of a note in 1/256 steps. Only ST3 and IT periods have a
 // fraction: the middle-C rate divides them.
 static int notePeriod256(int note, int64_t *period256)
@@ -71,8 +88,7 @@ static int notePeriod256(int note, int64_t *period256)
         gmpSplitNote(note, &o, &s);
         if (o > 30)
             return errOK;
-        int64_t scale = gmpPlayMode == gmpST3 ? 133808 : 267616;
-        *period256 = ((static_cast<int64_t>(gmpPeriodsST3[s]) * scale) << 8 >> o) / smp->baseTune;
+        *period256 = st3Period256(o, s, smp->baseTune);
         return errOK;
     }
     CHECK(gmpNotePeriod(note, &period));
@@ -102,6 +118,10 @@ int gmpNotePeriod(int note, int *period)
         // 8363 * 16: ST3's middle C is C-4. IT numbers its octaves one
         // higher (middle C is C-5), so its scale is twice that; a power of
         // two in its place (2^18) would play every IT note 2 % sharp.
+        if (gmpCurModule->flags & gmpEqualTempered) {
+            *period = static_cast<int>(st3Period256(o, s, smp->baseTune) >> 8);
+            break;
+        }
         int64_t scale = gmpPlayMode == gmpST3 ? 133808 : 267616;
         int64_t p = (static_cast<int64_t>(gmpPeriodsST3[s]) * scale) >> o;
         *period = static_cast<int>(p / smp->baseTune);

@@ -25,7 +25,8 @@ enum {
     gmpST300Slides = 2,   // S3M: volume slides also on tick 0
     gmpExtOctaves = 4,    // MOD: notes outside octaves 1 to 3
     gmpLinearFreq = 8,    // XM: linear frequency table; IT: linear slides
-    gmpInstruments = 16   // IT: the song uses instruments
+    gmpInstruments = 16,  // IT: the song uses instruments
+    gmpEqualTempered = 32 // S3M saved by Impulse Tracker: equal-tempered notes
 };
 
 // Note byte values besides octave * 16 + semitone.

@@ -110,11 +110,10 @@ void ConvertPattern(S3MLoad &s, unsigned len, unsigned numInsts, uint32_t *lengt
             if (what & 0x20) {
                 uint8_t n = in[pos++];
                 unsigned k = in[pos++];
-                // Octave * 16 + semitone; a semitone nibble of 12..15 names no
-                // note and must not reach the period tables.
-                if (n < 127 && (n & 0x0F) < 12)
-                    note = n;
-                else if (n == gmpNoteKeyOff || n == gmpNoteNone)
+                // Octave * 16 + semitone. A semitone nibble of 12..15 stays: the
+                // player counts it on into the next octave (4Ch plays C-5), as
+                // other players do.
+                if (n < 127 || n == gmpNoteKeyOff || n == gmpNoteNone)
                     note = n;
                 if (k != 0 && k <= numInsts) {
                     inst = static_cast<uint8_t>(k - 1);
@@ -208,6 +207,10 @@ int LoadHeader(S3MLoad &s)
     // behaviour behind a flag.
     if ((fileFlags & 0x40) || version < 0x1320)
         m->flags |= gmpST300Slides;
+    // Impulse Tracker (versions 3xxxh) plays its S3M files in its own equal
+    // temperament, not from Scream Tracker's rounded period table.
+    if ((version >> 12) == 3)
+        m->flags |= gmpEqualTempered;
     return errOK;
 }
 

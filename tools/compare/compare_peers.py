@@ -183,7 +183,8 @@ def main():
     ap.add_argument("--stretch", type=float, default=0.0,
                     help="also allow ours to run up to this many percent slower or faster "
                          "(the references drop the fraction of a frame from every tick, so "
-                         "their renders run up to 0.1 %% fast at some tempos)")
+                         "their renders run fast by up to one frame a tick: BPM / 1102.5 %% "
+                         "at 44100 Hz, 0.14 %% at 149 BPM)")
     args = ap.parse_args()
 
     if shutil.which("openmpt123") is None:

@@ -103,7 +103,7 @@ TEST(LoaderS3M, PatternEntries)
     s3mw::Module m = basic();
     m.instruments.resize(2);
     m.patterns[0].entries = {
-        {0, 0, 0x4C, 1, -1, -1, 0},   // semitone 12: no note
+        {0, 0, 0x4C, 1, -1, -1, 0},   // semitone 12: kept, played as C-5
         {1, 1, 0x31, 2, 64, -1, 0},   // volume 64 stored as 63
         {2, 2, 254, 0, -1, -1, 0},    // note off, no instrument
         {3, 3, 0x52, 3, -1, -1, 0},   // instrument beyond the count
@@ -117,7 +117,7 @@ TEST(LoaderS3M, PatternEntries)
     Loaded l = loadS3M(m);
     ASSERT_EQ(l.error, 0);
     EXPECT_EQ(dumpPattern(l->patterns[0]),
-              "  0: 0:FF/00\n"
+              "  0: 0:4C/00\n"
               "  1: 1:31/01 v63\n"
               "  2: 2:FE/FF\n"
               "  3: 3:52/FF\n"

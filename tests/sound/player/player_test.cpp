@@ -1089,6 +1089,32 @@ TEST(PlayerPeriods, ST3NoteRateKeepsThePeriodsFraction)
     EXPECT_EQ(linesWith(log, "PlaySound"), Lines({"PlaySound 0 88198"}));
 }
 
+// An S3M saved by Impulse Tracker (version 3xxxh) plays equal-tempered
+// notes: A-4 at middle-C rate 8363 is 14317056 / 1712 * 2^(9/12) = 14064 Hz.
+// Saved by Scream Tracker, it keeps the table's 1016: 14317056 / 1016 = 14091.
+TEST(PlayerPeriods, S3MFromImpulseTrackerPlaysEqualTemperament)
+{
+    for (uint16_t version : {0x3212, 0x1320}) {
+        SCOPED_TRACE(version);
+        recdev::reset();
+        gmpInit(recdev::device());
+        s3mw::Module m;
+        m.version = version;
+        s3mw::Instrument inst;
+        inst.data.assign(100, 128);
+        m.instruments.push_back(inst);
+        s3mw::Pattern p;
+        p.entries.push_back({0, 0, 0x49, 1});
+        m.patterns.push_back(p);
+        Song s;
+        ASSERT_EQ(s.loadWith(gmpLoadS3MMemory, s3mw::write(m)), 0);
+        ASSERT_EQ(s.play(), 0);
+        Lines log = s.run(7);
+        EXPECT_EQ(linesWith(log, "PlaySound"),
+                  Lines({version == 0x3212 ? "PlaySound 0 14064" : "PlaySound 0 14091"}));
+    }
+}
+
 // The pitch envelope bends the rate (+24 steps of half a semitone: an
 // octave), a channel panned 100 plays in surround, and T1x raises the tempo
 // on the ticks after the first.
