@@ -15,7 +15,6 @@
 #include "stream.h"
 #include "sound/api/errors.h"
 #include "sound/api/midasdll.h"
-#include "sound/mixer/dsm.h"
 #include "sound/mixer/sdevice.h"
 
 namespace {
@@ -169,11 +168,11 @@ int cmdRender(const std::string &file, int argc, char **argv)
         } else if (arg == "--mode" && value) {
             std::string mode = value;
             if (mode == "integer")
-                options.mixing = dsmModeInteger;
+                options.mixing = MIDAS_RENDER_INTEGER;
             else if (mode == "float")
-                options.mixing = dsmModeFloat;
+                options.mixing = MIDAS_RENDER_FLOAT;
             else if (mode == "interpolate")
-                options.mixing = dsmModeInterp;
+                options.mixing = MIDAS_RENDER_INTERPOLATE;
             else
                 return usageError("--mode takes integer, float or interpolate");
         } else if (arg == "--loops" && value) {
