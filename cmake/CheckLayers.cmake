@@ -5,11 +5,12 @@
 # each may include (the link check in sound/CMakeLists.txt covers calls):
 #
 #   base     errors, mmem, mutils, file, rawfile, mglobals (sound/api)
-#   mixer    sound/mixer, and the file-sink device wherever it lies
+#   mixer    sound/mixer                      (base, platform)
 #   player   sound/player                     (base, mixer)
 #   extras   sound/extras                     (base, mixer)
 #   api      the rest of sound/api            (everything of sound/)
 #   platform platform/                        (nothing of sound/)
+#   client   tools/, demo/                    (only the public header)
 
 set(_base_units errors mmem mutils file rawfile mglobals)
 
@@ -24,10 +25,10 @@ function(layer_of path out)
     endif()
   elseif(path MATCHES "^sound/(mixer|player|extras)/")
     set(_layer ${CMAKE_MATCH_1})
-  elseif(path MATCHES "^platform/audio/filesink\\.(h|cpp)$")
-    set(_layer mixer)
   elseif(path MATCHES "^platform/")
     set(_layer platform)
+  elseif(path MATCHES "^(tools|demo)/")
+    set(_layer client)
   endif()
   set(${out} ${_layer} PARENT_SCOPE)
 endfunction()
@@ -38,9 +39,11 @@ set(_allowed_player base mixer player)
 set(_allowed_extras base mixer extras)
 set(_allowed_api base mixer player extras api)
 set(_allowed_platform platform)
+set(_allowed_client platform)  # and sound/api/midasdll.h, below
 
 file(GLOB_RECURSE _files RELATIVE ${ROOT}
-     ${ROOT}/sound/*.cpp ${ROOT}/sound/*.h ${ROOT}/platform/*.cpp ${ROOT}/platform/*.h)
+     ${ROOT}/sound/*.cpp ${ROOT}/sound/*.h ${ROOT}/platform/*.cpp ${ROOT}/platform/*.h
+     ${ROOT}/tools/*.cpp ${ROOT}/tools/*.h ${ROOT}/demo/*.cpp ${ROOT}/demo/*.h)
 set(_faults "")
 foreach(_file ${_files})
   layer_of(${_file} _layer)
@@ -54,6 +57,9 @@ foreach(_file ${_files})
     endif()
     set(_header ${CMAKE_MATCH_1})
     if(NOT _header MATCHES "^(sound|platform)/")
+      continue()
+    endif()
+    if(_layer STREQUAL "client" AND _header STREQUAL "sound/api/midasdll.h")
       continue()
     endif()
     layer_of(${_header} _target)

@@ -51,6 +51,14 @@ SongSlot *slotOf(MIDASmodulePlayHandle handle)
 
 void mapi::adoptModule(ModuleRecord *module) { liveModules.add(module); }
 
+bool mapi::liveModule(ModuleRecord *module) { return liveModules.has(module); }
+
+PlayState *mapi::songPlayState(int handle)
+{
+    SongSlot *song = slotOf(handle);
+    return song ? song->playHandle : nullptr;
+}
+
 bool mapi::songsPlaying()
 {
     for (SongSlot *song : mPlayHandles)
@@ -180,6 +188,7 @@ MIDASmodulePlayHandle MIDASplayModuleSection(MIDASmodule module, int startPos, i
     }
     mPlayHandles[slot] = song;
     midasGMPPlay = 1;
+    mapi::songStarted(slot + 1);
     return slot + 1;
 }
 

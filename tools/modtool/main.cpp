@@ -13,10 +13,7 @@
 #include "play.h"
 #include "songpass.h"
 #include "stream.h"
-#include "sound/api/errors.h"
 #include "sound/api/midasdll.h"
-#include "sound/mixer/dsm.h"
-#include "sound/mixer/sdevice.h"
 
 namespace {
 
@@ -50,7 +47,7 @@ bool checkReadable(const std::string &file, std::string *message)
 {
     struct stat st;
     if (stat(file.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        *message = MIDASgetErrorMessage(errFileOpen);
+        *message = MIDASgetErrorMessage(MIDAS_ERR_FILE_OPEN);
         return false;
     }
     return true;
@@ -97,10 +94,10 @@ int cmdInfo(const std::string &file)
 const char *sampleTypeName(int type)
 {
     switch (type) {
-    case smp8bitMono: return "8-bit mono";
-    case smp16bitMono: return "16-bit mono";
-    case smp8bitStereo: return "8-bit stereo";
-    case smp16bitStereo: return "16-bit stereo";
+    case MIDAS_SAMPLE_8BIT_MONO: return "8-bit mono";
+    case MIDAS_SAMPLE_16BIT_MONO: return "16-bit mono";
+    case MIDAS_SAMPLE_8BIT_STEREO: return "8-bit stereo";
+    case MIDAS_SAMPLE_16BIT_STEREO: return "16-bit stereo";
     default: return "unknown";
     }
 }
@@ -169,11 +166,11 @@ int cmdRender(const std::string &file, int argc, char **argv)
         } else if (arg == "--mode" && value) {
             std::string mode = value;
             if (mode == "integer")
-                options.mixing = dsmModeInteger;
+                options.mixing = MIDAS_RENDER_INTEGER;
             else if (mode == "float")
-                options.mixing = dsmModeFloat;
+                options.mixing = MIDAS_RENDER_FLOAT;
             else if (mode == "interpolate")
-                options.mixing = dsmModeInterp;
+                options.mixing = MIDAS_RENDER_INTERPOLATE;
             else
                 return usageError("--mode takes integer, float or interpolate");
         } else if (arg == "--loops" && value) {

@@ -7,9 +7,7 @@
 #include <thread>
 
 #include "songpass.h"
-#include "sound/api/midas.h"
 #include "sound/api/midasdll.h"
-#include "sound/player/gmplayer.h"
 #include "terminal.h"
 
 namespace {
@@ -23,13 +21,13 @@ std::string clockText(double s)
 }
 
 // One bar character per channel for its output volume (0..64).
-std::string meters(const PlayState *ps)
+std::string meters(const MIDASsongState &state)
 {
     static const char *const bars[] = {" ", "\u2581", "\u2582", "\u2583", "\u2584",
                                        "\u2585", "\u2586", "\u2587", "\u2588"};
     std::string s;
-    for (int c = 0; c < ps->numChannels && c < 32; c++)
-        s += bars[(ps->channels[c].finalVolume * 8 + 32) / 64];
+    for (unsigned c = 0; c < state.numChannels && c < 32; c++)
+        s += bars[(state.volume[c] * 8 + 32) / 64];
     return s;
 }
 
@@ -106,14 +104,10 @@ int playModule(const std::string &file, const std::string &echo)
         }
     }
     std::printf("%s (%s, %u channels) on %s%s\n", pass.songName.c_str(), pass.format.c_str(),
-                pass.channels, midasSD->name, echo.empty() ? "" : (", echo " + echo).c_str());
+                pass.channels, MIDASgetDeviceName(), echo.empty() ? "" : (", echo " + echo).c_str());
     std::printf("keys: space pause, left/right position, +/- volume, q quit\n");
 
     RawTerminal term;
-    PlayState *ps = nullptr;
-    for (PlayState *p : playHandles)
-        if (p)
-            ps = p;
     unsigned volume = 64;
     bool paused = false;
     double elapsed = 0;
@@ -124,13 +118,15 @@ int playModule(const std::string &file, const std::string &echo)
         if (key == 'q' || key == 'Q')
             break;
         MIDASlock();
+        MIDASsongState state;
+        MIDASgetSongState(handle, &state);
         if (key == ' ') {
             paused = !paused;
-            midasSD->Pause(paused);
+            MIDASpause(paused);
         } else if (key == RawTerminal::keyLeft) {
-            MIDASsetPosition(handle, ps->position > 0 ? ps->position - 1 : 0);
+            MIDASsetPosition(handle, state.position > 0 ? int(state.position) - 1 : 0);
         } else if (key == RawTerminal::keyRight) {
-            MIDASsetPosition(handle, ps->position + 1);
+            MIDASsetPosition(handle, int(state.position) + 1);
         } else if (key == '+' || key == '=') {
             volume = volume + 4 > 64 ? 64 : volume + 4;
             MIDASsetMusicVolume(handle, volume);
@@ -138,16 +134,17 @@ int playModule(const std::string &file, const std::string &echo)
             volume = volume < 4 ? 0 : volume - 4;
             MIDASsetMusicVolume(handle, volume);
         }
-        PlayInfo *info;
-        gmpGetInformation(ps, &info);
-        std::string line = "pos " + std::to_string(info->position) + "/" +
+        PlayStatus status;
+        MIDASgetPlayStatus(handle, &status);
+        MIDASgetSongState(handle, &state);
+        std::string line = "pos " + std::to_string(state.position) + "/" +
                            std::to_string(pass.songLength) + " pat " +
-                           std::to_string(info->pattern) + " row " + std::to_string(info->row) +
-                           "  spd " + std::to_string(info->speed) + " bpm " +
-                           std::to_string(info->tempo) + "  " + clockText(elapsed) + "/" +
+                           std::to_string(state.pattern) + " row " + std::to_string(state.row) +
+                           "  spd " + std::to_string(state.speed) + " bpm " +
+                           std::to_string(state.tempo) + "  " + clockText(elapsed) + "/" +
                            clockText(total) + "  vol " + std::to_string(volume) + "  [" +
-                           meters(ps) + "]" + (paused ? " paused" : "");
-        bool ended = info->songLoopCount > 0;
+                           meters(state) + "]" + (paused ? " paused" : "");
+        bool ended = status.songLoopCount > 0;
         MIDASunlock();
         std::printf("\r%s\033[K", line.c_str());
         std::fflush(stdout);
