@@ -227,7 +227,7 @@ Q5SOUND_API int MIDASpause(int paused)
     return error == errOK ? 1 : fail(error);
 }
 
-const char *MIDASgetDeviceName(void)
+Q5SOUND_API const char *MIDASgetDeviceName(void)
 {
     if (!midasSDInit) {
         fail(errSDFailure);
