@@ -1,5 +1,6 @@
-// The fast span loops' shortcuts against the reference rasteriser: spans of
-// constant 1/w that reuse one reciprocal and cache bilinear footprints,
+// The fast span loops' shortcuts against the reference rasteriser, at every
+// vector level: spans of constant 1/w that reuse one reciprocal and cache
+// bilinear footprints or go eight pixels at a time,
 // reciprocals formed a pixel ahead where 1/w crosses zero, and the
 // coordinate floor's in-range shortcut.
 #include <gtest/gtest.h>
@@ -27,24 +28,31 @@ TEST(CoordinateFloor, MatchesFloorAroundIntegersSignsAndTheLimits) {
     }
 }
 
-// Renders the same triangles with the reference and the fast rasteriser
-// (2 threads) and counts the pixels or depth values that differ.
+// Renders the same triangles with the reference rasteriser and with the
+// fast one (2 threads) at every vector level the processor has, and counts
+// the pixels or depth values that differ.
 template <typename Draw>
 int differingPixels(Draw draw) {
     const size_t n = static_cast<size_t>(glide::screenWidth()) * glide::screenHeight();
+    const int best = glide::setVectorLevel(2);
     std::vector<uint16_t> colour[2], depth[2];
-    for (int pass = 0; pass < 2; ++pass) {
-        glide::setReferenceRaster(pass == 0);
+    int differing = 0;
+    for (int level = -1; level <= best; ++level) {
+        const int pass = level < 0 ? 0 : 1;
+        glide::setReferenceRaster(level < 0);
+        glide::setVectorLevel(level);
         glide::setThreadCount(pass == 0 ? 1 : 2);
         grBufferClear(0x00203040, 0, GR_WDEPTHVALUE_FARTHEST);
         draw();
         grBufferSwap(0);
         colour[pass].assign(glide::frontBuffer(), glide::frontBuffer() + n);
         depth[pass].assign(glide::depthBuffer(), glide::depthBuffer() + n);
+        if (pass == 1) {
+            for (size_t i = 0; i < n; ++i) differing += colour[0][i] != colour[1][i] || depth[0][i] != depth[1][i];
+        }
     }
     glide::setReferenceRaster(false);
-    int differing = 0;
-    for (size_t i = 0; i < n; ++i) differing += colour[0][i] != colour[1][i] || depth[0][i] != depth[1][i];
+    glide::setVectorLevel(best);
     return differing;
 }
 
