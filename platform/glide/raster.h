@@ -134,10 +134,11 @@ void rasterReference(const Triangle &t, const uint8_t *const tmuMem[kNumTmu], Su
 void prepareFast(State &st);
 // The fast rasteriser's vector level: Plain draws one pixel at a time, Sse2
 // and Avx2 eight pixels at a time with those instruction sets (the same
-// pixels). Taken at prepareFast.
+// pixels). Taken at prepareFast. Default: Avx2 where the processor has it,
+// else Plain.
 enum class SimdLevel { Plain, Sse2, Avx2 };
-SimdLevel bestSimdLevel();   // the best the processor has
-void setSimdLevel(SimdLevel level);  // a level the processor has
+SimdLevel bestSimdLevel();           // the highest level the processor has
+void setSimdLevel(SimdLevel level);  // at most that level
 SimdLevel simdLevel();
 void rasterFast(const Triangle &t, const uint8_t *const tmuMem[kNumTmu], Surface &s, int y0, int y1);
 

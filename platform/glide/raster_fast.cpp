@@ -254,6 +254,16 @@ struct RowJob {
     int depth;  // the row's depth value
     int depthFunc;
     bool depthWrite, dither, undither;
+    // Rows where 1/w varies (flat false): its step, and what the depth, the
+    // LOD and the level views of each pixel come from.
+    bool flat;
+    int64_t dwx;
+    int depthBias;
+    const LodCalc *lodA, *lod1;
+    const TmuState *uA, *u1;
+    const uint8_t *memA, *mem1;
+    int largeA, large1;  // LOD of each unit's largest level (magnification below)
+    bool sameLod, blendReverse;
 };
 using RowFn = void (*)(const RowJob &);
 // Rows shorter than this go pixel by pixel.
@@ -437,11 +447,13 @@ void triFast(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, i
                 }
             }
         };
-        if (lodFixed && rowFn && xr - xl >= kMinVectorRow) {
+        if (rowFn && xr - xl >= kMinVectorRow) {
             const int f = fixedLod0 & 255;
             const int m = ((blendReverse && ((fixedLod0 >> 8) & 1)) ? 255 - f : f) + 1;
             const RowJob job{crow, drow, y, xl, xr, r, g, b, drx, dgx, dbx, sw, tw, dsx, dtx, w, unitW, rowInv,
-                             &viewA, &view1, m, fixedDepth, depthFunc, depthWrite, dither, undither};
+                             &viewA, &view1, m, fixedDepth, depthFunc, depthWrite, dither, undither,
+                             lodFixed, dwx, depthBias, &lodA, &lod1Calc, &uA, &u1, mem[unit], mem[1],
+                             largeA, large1, sameLod, blendReverse};
             rowFn(job);
             continue;
         }
@@ -528,18 +540,20 @@ Loops chooseLoops(const State &st, SimdLevel level) {
     }
 }
 
-SimdLevel detectSimd() {
+// The eight-lane loop built for SSE2 alone runs slower than the per-pixel
+// loop (without AVX the lanes take two registers each and spill, and the
+// texel reads are scalar), so it is only drawn with when asked for.
+bool haveAvx2() {
     __builtin_cpu_init();  // may run before the library's own initialisation
-    if (__builtin_cpu_supports("avx2")) return SimdLevel::Avx2;
-    return __builtin_cpu_supports("sse2") ? SimdLevel::Sse2 : SimdLevel::Plain;
+    return __builtin_cpu_supports("avx2");
 }
-const SimdLevel kBestSimd = detectSimd();
-SimdLevel gSimd = kBestSimd;
+const bool kAvx2 = haveAvx2();
+SimdLevel gSimd = kAvx2 ? SimdLevel::Avx2 : SimdLevel::Plain;
 
 }  // namespace
 
-SimdLevel bestSimdLevel() { return kBestSimd; }
-void setSimdLevel(SimdLevel level) { gSimd = std::min(level, kBestSimd); }
+SimdLevel bestSimdLevel() { return kAvx2 ? SimdLevel::Avx2 : SimdLevel::Sse2; }
+void setSimdLevel(SimdLevel level) { gSimd = std::min(level, bestSimdLevel()); }
 SimdLevel simdLevel() { return gSimd; }
 
 void prepareFast(State &st) {
