@@ -166,27 +166,35 @@ TEST_F(TrilinearScene, FlatSpansHonourEveryDepthFunction) {
 
 // 1/w varying across small and large triangles, including ones where it
 // reaches zero or below inside the triangle (no texture behind the eye),
-// drawn over each other with the depth test.
+// drawn over each other with the depth test; then again with the LOD
+// dithered per pixel.
 TEST_F(TrilinearScene, VaryingAndSignChangingOneOverWMatchTheReference) {
     units(GR_TEXTUREFILTER_BILINEAR, GR_TEXTURECLAMP_WRAP);
     grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ZERO, GR_BLEND_ZERO);
-    const int differing = differingPixels([] {
-        std::mt19937 rng(11);
-        auto real = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); };
-        for (int n = 0; n < 400; ++n) {
-            const float cx = real(0, 320), cy = real(0, 240), r = n % 10 == 0 ? 60.0f : real(4, 16);
-            const bool crossing = n % 7 == 0;
-            GrVertex v[3];
-            for (int k = 0; k < 3; ++k) {
-                const float ang = real(0, 6.283f);
-                const float oow = crossing && k == 0 ? real(-0.2f, 0.0f) : 1.0f / real(1.5f, 25.0f);
-                v[k] = vtx(cx + r * std::cos(ang), cy + r * std::sin(ang), 180, 180, 180, oow, real(-300, 300),
-                           real(-300, 300));
-            }
-            grDrawTriangle(&v[0], &v[1], &v[2]);
+    for (int lodDither = 0; lodDither < 2; ++lodDither) {
+        grHints(GR_HINT_ALLOW_MIPMAP_DITHER, static_cast<FxU32>(lodDither));
+        for (GrChipID_t t : {GR_TMU0, GR_TMU1}) {
+            grTexMipMapMode(t, lodDither ? GR_MIPMAP_NEAREST_DITHER : GR_MIPMAP_NEAREST, 1);
         }
-    });
-    EXPECT_EQ(differing, 0);
+        const int differing = differingPixels([] {
+            std::mt19937 rng(11);
+            auto real = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); };
+            for (int n = 0; n < 400; ++n) {
+                const float cx = real(0, 320), cy = real(0, 240), r = n % 10 == 0 ? 60.0f : real(4, 16);
+                const bool crossing = n % 7 == 0;
+                GrVertex v[3];
+                for (int k = 0; k < 3; ++k) {
+                    const float ang = real(0, 6.283f);
+                    const float oow = crossing && k == 0 ? real(-0.2f, 0.0f) : 1.0f / real(1.5f, 25.0f);
+                    v[k] = vtx(cx + r * std::cos(ang), cy + r * std::sin(ang), 180, 180, 180, oow, real(-300, 300),
+                               real(-300, 300));
+                }
+                grDrawTriangle(&v[0], &v[1], &v[2]);
+            }
+        });
+        EXPECT_EQ(differing, 0) << "LOD dither " << lodDither;
+    }
+    grHints(GR_HINT_ALLOW_MIPMAP_DITHER, 0);
 }
 
 }  // namespace
