@@ -6,7 +6,10 @@
 // The render states the show uses get span loops specialised at compile
 // time (colour combine, texture set-up, blending, depth); every other state
 // goes through the general per-pixel path of pipeline.h. Both compute the
-// same arithmetic as the reference rasteriser, pixel for pixel.
+// same arithmetic as the reference rasteriser, pixel for pixel. Where the
+// processor has AVX2, the specialised loops hand rows of four pixels or
+// more to a loop that shades eight pixels at a time (raster_vec.inc), with
+// the same arithmetic again.
 #include <immintrin.h>
 
 #include <algorithm>
@@ -226,12 +229,12 @@ struct FootprintCache {
 }
 
 // ---------------------------------------------------------------------------
-// Rows of constant 1/w, eight pixels at a time. The same arithmetic as the
-// per-pixel loop below, in 32-bit lanes (GCC vector types: the compiler
-// emits AVX2 in the functions built for it and pairs of SSE2 operations
-// elsewhere). Everything a lane computes stays in range for any input: the
-// texel indices are wrapped or clamped into their level before the reads,
-// so lanes past the end of the row or failing the depth test may compute
+// Rows eight pixels at a time. The same arithmetic as the per-pixel loop
+// below, in 32-bit lanes (GCC vector types: the compiler emits AVX2 in the
+// functions built for it and pairs of SSE2 operations elsewhere).
+// Everything a lane computes stays in range for any input: the texel
+// indices are wrapped or clamped into their level before the reads, so
+// lanes past the end of the row or failing the depth test may compute
 // anything and are simply not stored.
 
 using v8i = int32_t __attribute__((vector_size(32)));
@@ -240,7 +243,8 @@ using v8h = uint16_t __attribute__((vector_size(16)));
 constexpr v8i kLane = {0, 1, 2, 3, 4, 5, 6, 7};
 constexpr v8u kLaneU = {0, 1, 2, 3, 4, 5, 6, 7};
 
-// What one row needs, from the per-pixel loop's row set-up.
+// What one row needs, from the per-pixel loop's row set-up; the fields up
+// to undither describe rows of constant 1/w (flat).
 struct RowJob {
     uint16_t *crow, *drow;
     int y, xl, xr;
@@ -340,6 +344,17 @@ void triFast(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, i
         const int fixedDepth = std::clamp(wDepth(w) + depthBias, 0, 0xFFFF);  // used when 1/w is constant
         // A 1/w of exactly 1 makes the divide a shift (see perspective()).
         const bool unitW = lodFixed && w == (int64_t{1} << 32);
+        if (rowFn && xr - xl >= kMinVectorRow) {
+            const int f = fixedLod0 & 255;
+            const int m = ((blendReverse && ((fixedLod0 >> 8) & 1)) ? 255 - f : f) + 1;
+            const RowJob job{crow, drow, y, xl, xr, r, g, b, drx, dgx, dbx, sw, tw, dsx, dtx, w, unitW,
+                             lodFixed && w > 0 ? 65536.0 / static_cast<double>(w) : 0.0,
+                             &viewA, &view1, m, fixedDepth, depthFunc, depthWrite, dither, undither,
+                             lodFixed, dwx, depthBias, &lodA, &lod1Calc, &uA, &u1, mem[unit], mem[1],
+                             largeA, large1, sameLod, blendReverse};
+            rowFn(job);
+            continue;
+        }
         // With 1/w constant along the span (kFlat) the depth, the LOD, the
         // level views and the reciprocal of the divide are the row's. The
         // coordinates are the same products perspective() forms, from the
@@ -447,16 +462,6 @@ void triFast(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, i
                 }
             }
         };
-        if (rowFn && xr - xl >= kMinVectorRow) {
-            const int f = fixedLod0 & 255;
-            const int m = ((blendReverse && ((fixedLod0 >> 8) & 1)) ? 255 - f : f) + 1;
-            const RowJob job{crow, drow, y, xl, xr, r, g, b, drx, dgx, dbx, sw, tw, dsx, dtx, w, unitW, rowInv,
-                             &viewA, &view1, m, fixedDepth, depthFunc, depthWrite, dither, undither,
-                             lodFixed, dwx, depthBias, &lodA, &lod1Calc, &uA, &u1, mem[unit], mem[1],
-                             largeA, large1, sameLod, blendReverse};
-            rowFn(job);
-            continue;
-        }
         if (lodFixed) {
             span.template operator()<true>();
         } else {
