@@ -270,6 +270,19 @@ struct RowJob {
     bool sameLod, blendReverse;
 };
 using RowFn = void (*)(const RowJob &);
+
+// The dither matrix entries of eight pixels from x, by y & 3 and x & 3.
+struct DitherLanes {
+    int32_t d[4][4][8];
+    constexpr DitherLanes() : d() {
+        for (int y = 0; y < 4; ++y) {
+            for (int x = 0; x < 4; ++x) {
+                for (int k = 0; k < 8; ++k) d[y][x][k] = kDither4x4[y][(x + k) & 3];
+            }
+        }
+    }
+};
+constexpr DitherLanes kDitherLanes{};
 // Rows shorter than this go pixel by pixel.
 constexpr int kMinVectorRow = 4;
 
