@@ -86,6 +86,13 @@ void readEnvironment(Context &c) {
             std::fprintf(stderr, "glide: GLIDE_THREADS=%s is not a count from 1 to 64, ignored\n", t);
         }
     }
+    if (const char *v = env("GLIDE_SIMD")) {
+        if (std::strlen(v) == 1 && v[0] >= '0' && v[0] <= '2') {
+            setSimdLevel(static_cast<SimdLevel>(v[0] - '0'));
+        } else {
+            std::fprintf(stderr, "glide: GLIDE_SIMD=%s is not 0 (plain), 1 (SSE2) or 2 (AVX2), ignored\n", v);
+        }
+    }
     c.stats = env("GLIDE_STATS") && std::strcmp(env("GLIDE_STATS"), "0") != 0;
     c.frameStats = FrameStats{};
     if (const char *path = env("GLIDE_STATS_LOG")) {
@@ -279,6 +286,13 @@ void setThreadCount(int n) {
     c.renderer.setThreads(effectiveThreads(c));
 }
 int threadCount() { return ctx().renderer.threads(); }
+int setVectorLevel(int level) {
+    ctx().flush();
+    setSimdLevel(static_cast<SimdLevel>(std::clamp(level, 0, 2)));
+    ctx().changed();
+    return static_cast<int>(simdLevel());
+}
+int vectorLevel() { return static_cast<int>(simdLevel()); }
 void setPacing(bool on) { ctx().pacing = on; }
 int screenWidth() { return ctx().open ? ctx().width : 0; }
 int screenHeight() { return ctx().open ? ctx().height : 0; }
@@ -340,7 +354,7 @@ void grGlideInit(void) {
     glide::Context &c = ctx();
     if (c.initialised) return;
     c.initialised = true;
-    for (auto &m : c.tmuMem) m.assign(glide::kTmuBytes, 0);
+    for (auto &m : c.tmuMem) m.assign(glide::kTmuBytes + glide::kTmuSlack, 0);
 }
 
 FxBool grSstQueryHardware(GrHwConfiguration *hwc) {

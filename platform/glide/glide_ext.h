@@ -15,6 +15,13 @@ void setReferenceRaster(bool on);
 // the caller.
 void setThreadCount(int n);
 int threadCount();
+// The fast rasteriser's vector level: 0 draws one pixel at a time, 1 eight
+// at a time with SSE2 (slower than 0; for comparison), 2 eight at a time
+// with AVX2; every level draws the same pixels. A level above what the
+// processor has gives the highest it has; returns the level now in use.
+// Default: 2 where the processor has AVX2, else 0 (GLIDE_SIMD=0/1/2 sets it).
+int setVectorLevel(int level);
+int vectorLevel();
 // Turn the 60 Hz retrace pacing of grBufferSwap on or off.
 void setPacing(bool on);
 

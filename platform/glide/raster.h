@@ -23,6 +23,9 @@ inline constexpr int kColourFrac = 16;
 inline constexpr int kOowFrac = 32;
 inline constexpr int kStFrac = 24;
 inline constexpr uint32_t kTmuBytes = 4u << 20;  // 4 MB per texture unit
+// Bytes allocated past the end of a unit's memory: the vector span loops read
+// a texel as 4 bytes, so the last texel reads 2 bytes beyond it.
+inline constexpr uint32_t kTmuSlack = 8;
 inline constexpr int kNumTmu = 2;
 
 struct CombineUnit {
@@ -76,8 +79,10 @@ struct State {
     int clipMinX = 0, clipMinY = 0, clipMaxX = 0, clipMaxY = 0;  // max exclusive
     TmuState tmu[kNumTmu];
     // The fast rasteriser's span loop for this state, chosen once per
-    // queued snapshot by prepareFast (null: choose per triangle).
+    // queued snapshot by prepareFast (null: choose per triangle), and its
+    // vector loop for rows of constant 1/w (null: none).
     void (*fastSpan)() = nullptr;
+    void (*fastRow)() = nullptr;
 };
 
 // A colour and a depth buffer; the colour buffer holds RGB 565 pixels.
@@ -127,6 +132,14 @@ bool setupTriangle(const State &st, const GrVertex &a, const GrVertex &b, const 
 // Rasterisers. Both draw the rows [y0, y1) of the triangle into the surface.
 void rasterReference(const Triangle &t, const uint8_t *const tmuMem[kNumTmu], Surface &s, int y0, int y1);
 void prepareFast(State &st);
+// The fast rasteriser's vector level: Plain draws one pixel at a time, Sse2
+// and Avx2 eight pixels at a time with those instruction sets (the same
+// pixels). Taken at prepareFast. Default: Avx2 where the processor has it,
+// else Plain.
+enum class SimdLevel { Plain, Sse2, Avx2 };
+SimdLevel bestSimdLevel();           // the highest level the processor has
+void setSimdLevel(SimdLevel level);  // at most that level
+SimdLevel simdLevel();
 void rasterFast(const Triangle &t, const uint8_t *const tmuMem[kNumTmu], Surface &s, int y0, int y1);
 
 // grBufferClear on rows [y0, y1) of the clip window.

@@ -6,7 +6,12 @@
 // The render states the show uses get span loops specialised at compile
 // time (colour combine, texture set-up, blending, depth); every other state
 // goes through the general per-pixel path of pipeline.h. Both compute the
-// same arithmetic as the reference rasteriser, pixel for pixel.
+// same arithmetic as the reference rasteriser, pixel for pixel. Where the
+// processor has AVX2, the specialised loops hand rows of four pixels or
+// more to a loop that shades eight pixels at a time (raster_vec.inc), with
+// the same arithmetic again.
+#include <immintrin.h>
+
 #include <algorithm>
 #include <climits>
 
@@ -223,6 +228,79 @@ struct FootprintCache {
     return (sum >> 8) & kLaneMask;
 }
 
+// ---------------------------------------------------------------------------
+// Rows eight pixels at a time. The same arithmetic as the per-pixel loop
+// below, in 32-bit lanes (GCC vector types: the compiler emits AVX2 in the
+// functions built for it and pairs of SSE2 operations elsewhere).
+// Everything a lane computes stays in range for any input: the texel
+// indices are wrapped or clamped into their level before the reads, so
+// lanes past the end of the row or failing the depth test may compute
+// anything and are simply not stored.
+
+using v8i = int32_t __attribute__((vector_size(32)));
+using v8u = uint32_t __attribute__((vector_size(32)));
+using v8h = uint16_t __attribute__((vector_size(16)));
+constexpr v8i kLane = {0, 1, 2, 3, 4, 5, 6, 7};
+constexpr v8u kLaneU = {0, 1, 2, 3, 4, 5, 6, 7};
+
+// What one row needs, from the per-pixel loop's row set-up; the fields up
+// to undither describe rows of constant 1/w (flat).
+struct RowJob {
+    uint16_t *crow, *drow;
+    int y, xl, xr;
+    int64_t r, g, b, drx, dgx, dbx;  // iterated colour at xl and its steps
+    int64_t sw, tw, dsx, dtx;        // s/w, t/w at xl and their steps
+    int64_t w;                       // the row's 1/w
+    bool unitW;                      // 1/w is exactly 1: the divide is a shift
+    double inv;                      // 65536 / (1/w)
+    const LevelView *viewA, *view1;
+    int m;      // the trilinear pair's weight of unit 1's texel (1..256)
+    int depth;  // the row's depth value
+    int depthFunc;
+    bool depthWrite, dither, undither;
+    // Rows where 1/w varies (flat false): its step, and what the depth, the
+    // LOD and the level views of each pixel come from.
+    bool flat;
+    int64_t dwx;
+    int depthBias;
+    const LodCalc *lodA, *lod1;
+    const TmuState *uA, *u1;
+    const uint8_t *memA, *mem1;
+    int largeA, large1;  // LOD of each unit's largest level (magnification below)
+    bool sameLod, blendReverse;
+};
+using RowFn = void (*)(const RowJob &);
+
+// The dither matrix entries of eight pixels from x, by y & 3 and x & 3.
+struct DitherLanes {
+    int32_t d[4][4][8];
+    constexpr DitherLanes() : d() {
+        for (int y = 0; y < 4; ++y) {
+            for (int x = 0; x < 4; ++x) {
+                for (int k = 0; k < 8; ++k) d[y][x][k] = kDither4x4[y][(x + k) & 3];
+            }
+        }
+    }
+};
+constexpr DitherLanes kDitherLanes{};
+// Rows shorter than this go pixel by pixel.
+constexpr int kMinVectorRow = 4;
+
+// The kernel, built twice: for AVX2 and for the baseline (SSE2).
+#define GLIDE_VEC_AVX2 1
+#pragma GCC push_options
+#pragma GCC target("avx2")
+namespace avx2 {
+#include "platform/glide/raster_vec.inc"
+}  // namespace avx2
+#pragma GCC pop_options
+#undef GLIDE_VEC_AVX2
+#define GLIDE_VEC_AVX2 0
+namespace sse2 {
+#include "platform/glide/raster_vec.inc"
+}  // namespace sse2
+#undef GLIDE_VEC_AVX2
+
 template <CC kCC, TX kTX, BL kBL, bool kDepth>
 void triFast(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, int y0, int y1) {
     const State &st = *t.state;
@@ -250,6 +328,7 @@ void triFast(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, i
     auto key = [](int lod, int large) { return (lod >> 8) * 2 + (lod <= large ? 1 : 0); };
     LevelView viewA{}, view1{};
     int lastLod0 = -1, lastLod1 = -1;  // the view keys viewA / view1 were made for
+    const RowFn rowFn = reinterpret_cast<RowFn>(st.fastRow);
 
     for (int y = y0; y < y1; ++y) {
         int xl, xr;
@@ -278,6 +357,17 @@ void triFast(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, i
         const int fixedDepth = std::clamp(wDepth(w) + depthBias, 0, 0xFFFF);  // used when 1/w is constant
         // A 1/w of exactly 1 makes the divide a shift (see perspective()).
         const bool unitW = lodFixed && w == (int64_t{1} << 32);
+        if (rowFn && xr - xl >= kMinVectorRow) {
+            const int f = fixedLod0 & 255;
+            const int m = ((blendReverse && ((fixedLod0 >> 8) & 1)) ? 255 - f : f) + 1;
+            const RowJob job{crow, drow, y, xl, xr, r, g, b, drx, dgx, dbx, sw, tw, dsx, dtx, w, unitW,
+                             lodFixed && w > 0 ? 65536.0 / static_cast<double>(w) : 0.0,
+                             &viewA, &view1, m, fixedDepth, depthFunc, depthWrite, dither, undither,
+                             lodFixed, dwx, depthBias, &lodA, &lod1Calc, &uA, &u1, mem[unit], mem[1],
+                             largeA, large1, sameLod, blendReverse};
+            rowFn(job);
+            continue;
+        }
         // With 1/w constant along the span (kFlat) the depth, the LOD, the
         // level views and the reciprocal of the divide are the row's. The
         // coordinates are the same products perspective() forms, from the
@@ -429,42 +519,72 @@ void triGeneric(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s
 // Draws rows [y0, y1) of a triangle (already limited to its bounds).
 using SpanFn = void (*)(const Triangle &, const uint8_t *const *, Surface &, int, int);
 
-// Table of the specialised loops: [cc][tx][blend][depth].
+// The loops of one configuration: per pixel, and per row of constant 1/w
+// at the given vector level (none at Plain).
+struct Loops {
+    SpanFn span;
+    RowFn row;
+};
+
+template <CC kCC, TX kTX, BL kBL, bool kDepth>
+Loops loops(SimdLevel level) {
+    return {triFast<kCC, kTX, kBL, kDepth>, level == SimdLevel::Avx2   ? avx2::rowBody<kCC, kTX, kBL, kDepth>
+                                            : level == SimdLevel::Sse2 ? sse2::rowBody<kCC, kTX, kBL, kDepth>
+                                                                       : nullptr};
+}
 template <CC kCC, TX kTX>
-constexpr SpanFn pick(BL bl, bool depth) {
-    if (bl == BL::Opaque) return depth ? triFast<kCC, kTX, BL::Opaque, true> : triFast<kCC, kTX, BL::Opaque, false>;
-    return depth ? triFast<kCC, kTX, BL::Add, true> : triFast<kCC, kTX, BL::Add, false>;
+Loops pick(BL bl, bool depth, SimdLevel level) {
+    if (bl == BL::Opaque) return depth ? loops<kCC, kTX, BL::Opaque, true>(level) : loops<kCC, kTX, BL::Opaque, false>(level);
+    return depth ? loops<kCC, kTX, BL::Add, true>(level) : loops<kCC, kTX, BL::Add, false>(level);
 }
 template <CC kCC>
-SpanFn pickTx(TX tx, BL bl, bool depth) {
+Loops pickTx(TX tx, BL bl, bool depth, SimdLevel level) {
     switch (tx) {
-        case TX::Unit0: return pick<kCC, TX::Unit0>(bl, depth);
-        case TX::Pair: return pick<kCC, TX::Pair>(bl, depth);
-        case TX::Unit1: return pick<kCC, TX::Unit1>(bl, depth);
-        default: return pick<kCC, TX::None>(bl, depth);
+        case TX::Unit0: return pick<kCC, TX::Unit0>(bl, depth, level);
+        case TX::Pair: return pick<kCC, TX::Pair>(bl, depth, level);
+        case TX::Unit1: return pick<kCC, TX::Unit1>(bl, depth, level);
+        default: return pick<kCC, TX::None>(bl, depth, level);
     }
 }
 
-SpanFn chooseSpan(const State &st) {
+Loops chooseLoops(const State &st, SimdLevel level) {
     const FastConfig c = classify(st, texUse(st));
-    if (!c.ok) return triGeneric;
+    if (!c.ok) return {triGeneric, nullptr};
     switch (c.cc) {
-        case CC::Iterated: return pick<CC::Iterated, TX::None>(c.bl, c.depth);
-        case CC::Texture: return pickTx<CC::Texture>(c.tx, c.bl, c.depth);
-        case CC::TextureTimesIterated: return pickTx<CC::TextureTimesIterated>(c.tx, c.bl, c.depth);
-        default: return pickTx<CC::TextureTimesIteratedPlusIterated>(c.tx, c.bl, c.depth);
+        case CC::Iterated: return pick<CC::Iterated, TX::None>(c.bl, c.depth, level);
+        case CC::Texture: return pickTx<CC::Texture>(c.tx, c.bl, c.depth, level);
+        case CC::TextureTimesIterated: return pickTx<CC::TextureTimesIterated>(c.tx, c.bl, c.depth, level);
+        default: return pickTx<CC::TextureTimesIteratedPlusIterated>(c.tx, c.bl, c.depth, level);
     }
 }
+
+// The eight-lane loop built for SSE2 alone runs slower than the per-pixel
+// loop (without AVX the lanes take two registers each and spill, and the
+// texel reads are scalar), so it is only drawn with when asked for.
+bool haveAvx2() {
+    __builtin_cpu_init();  // may run before the library's own initialisation
+    return __builtin_cpu_supports("avx2");
+}
+const bool kAvx2 = haveAvx2();
+SimdLevel gSimd = kAvx2 ? SimdLevel::Avx2 : SimdLevel::Plain;
 
 }  // namespace
 
-void prepareFast(State &st) { st.fastSpan = reinterpret_cast<void (*)()>(chooseSpan(st)); }
+SimdLevel bestSimdLevel() { return kAvx2 ? SimdLevel::Avx2 : SimdLevel::Sse2; }
+void setSimdLevel(SimdLevel level) { gSimd = std::min(level, bestSimdLevel()); }
+SimdLevel simdLevel() { return gSimd; }
+
+void prepareFast(State &st) {
+    const Loops l = chooseLoops(st, gSimd);
+    st.fastSpan = reinterpret_cast<void (*)()>(l.span);
+    st.fastRow = reinterpret_cast<void (*)()>(l.row);
+}
 
 void rasterFast(const Triangle &t, const uint8_t *const tmuMem[kNumTmu], Surface &s, int y0, int y1) {
     y0 = std::max(y0, t.minY);
     y1 = std::min(y1, t.maxY);
     if (y0 >= y1) return;
-    const SpanFn draw = t.state->fastSpan ? reinterpret_cast<SpanFn>(t.state->fastSpan) : chooseSpan(*t.state);
+    const SpanFn draw = t.state->fastSpan ? reinterpret_cast<SpanFn>(t.state->fastSpan) : chooseLoops(*t.state, SimdLevel::Plain).span;
     draw(t, tmuMem, s, y0, y1);
 }
 

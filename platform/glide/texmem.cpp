@@ -68,7 +68,7 @@ void grTexDownloadMipMap(GrChipID_t tmu, FxU32 start, FxU32 evenOdd, GrTexInfo *
     }
     glide::Context &c = ctx();
     c.flush();  // queued triangles see the memory as it was when they were drawn
-    if (c.tmuMem[tmu].empty()) c.tmuMem[tmu].assign(glide::kTmuBytes, 0);
+    if (c.tmuMem[tmu].empty()) c.tmuMem[tmu].assign(glide::kTmuBytes + glide::kTmuSlack, 0);
     const int bpp = glide::texelBytes(info->format);
     const uint8_t *src = static_cast<const uint8_t *>(info->data);
     uint8_t *mem = c.tmuMem[tmu].data();

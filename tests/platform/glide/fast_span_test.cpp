@@ -1,5 +1,6 @@
-// The fast span loops' shortcuts against the reference rasteriser: spans of
-// constant 1/w that reuse one reciprocal and cache bilinear footprints,
+// The fast span loops' shortcuts against the reference rasteriser, at every
+// vector level: spans of constant 1/w that reuse one reciprocal and cache
+// bilinear footprints or go eight pixels at a time,
 // reciprocals formed a pixel ahead where 1/w crosses zero, and the
 // coordinate floor's in-range shortcut.
 #include <gtest/gtest.h>
@@ -27,24 +28,31 @@ TEST(CoordinateFloor, MatchesFloorAroundIntegersSignsAndTheLimits) {
     }
 }
 
-// Renders the same triangles with the reference and the fast rasteriser
-// (2 threads) and counts the pixels or depth values that differ.
+// Renders the same triangles with the reference rasteriser and with the
+// fast one (2 threads) at every vector level the processor has, and counts
+// the pixels or depth values that differ.
 template <typename Draw>
 int differingPixels(Draw draw) {
     const size_t n = static_cast<size_t>(glide::screenWidth()) * glide::screenHeight();
+    const int best = glide::setVectorLevel(2);
     std::vector<uint16_t> colour[2], depth[2];
-    for (int pass = 0; pass < 2; ++pass) {
-        glide::setReferenceRaster(pass == 0);
+    int differing = 0;
+    for (int level = -1; level <= best; ++level) {
+        const int pass = level < 0 ? 0 : 1;
+        glide::setReferenceRaster(level < 0);
+        glide::setVectorLevel(level);
         glide::setThreadCount(pass == 0 ? 1 : 2);
         grBufferClear(0x00203040, 0, GR_WDEPTHVALUE_FARTHEST);
         draw();
         grBufferSwap(0);
         colour[pass].assign(glide::frontBuffer(), glide::frontBuffer() + n);
         depth[pass].assign(glide::depthBuffer(), glide::depthBuffer() + n);
+        if (pass == 1) {
+            for (size_t i = 0; i < n; ++i) differing += colour[0][i] != colour[1][i] || depth[0][i] != depth[1][i];
+        }
     }
     glide::setReferenceRaster(false);
-    int differing = 0;
-    for (size_t i = 0; i < n; ++i) differing += colour[0][i] != colour[1][i] || depth[0][i] != depth[1][i];
+    glide::setVectorLevel(best);
     return differing;
 }
 
@@ -158,27 +166,35 @@ TEST_F(TrilinearScene, FlatSpansHonourEveryDepthFunction) {
 
 // 1/w varying across small and large triangles, including ones where it
 // reaches zero or below inside the triangle (no texture behind the eye),
-// drawn over each other with the depth test.
+// drawn over each other with the depth test; then again with the LOD
+// dithered per pixel.
 TEST_F(TrilinearScene, VaryingAndSignChangingOneOverWMatchTheReference) {
     units(GR_TEXTUREFILTER_BILINEAR, GR_TEXTURECLAMP_WRAP);
     grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ZERO, GR_BLEND_ZERO);
-    const int differing = differingPixels([] {
-        std::mt19937 rng(11);
-        auto real = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); };
-        for (int n = 0; n < 400; ++n) {
-            const float cx = real(0, 320), cy = real(0, 240), r = n % 10 == 0 ? 60.0f : real(4, 16);
-            const bool crossing = n % 7 == 0;
-            GrVertex v[3];
-            for (int k = 0; k < 3; ++k) {
-                const float ang = real(0, 6.283f);
-                const float oow = crossing && k == 0 ? real(-0.2f, 0.0f) : 1.0f / real(1.5f, 25.0f);
-                v[k] = vtx(cx + r * std::cos(ang), cy + r * std::sin(ang), 180, 180, 180, oow, real(-300, 300),
-                           real(-300, 300));
-            }
-            grDrawTriangle(&v[0], &v[1], &v[2]);
+    for (int lodDither = 0; lodDither < 2; ++lodDither) {
+        grHints(GR_HINT_ALLOW_MIPMAP_DITHER, static_cast<FxU32>(lodDither));
+        for (GrChipID_t t : {GR_TMU0, GR_TMU1}) {
+            grTexMipMapMode(t, lodDither ? GR_MIPMAP_NEAREST_DITHER : GR_MIPMAP_NEAREST, 1);
         }
-    });
-    EXPECT_EQ(differing, 0);
+        const int differing = differingPixels([] {
+            std::mt19937 rng(11);
+            auto real = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); };
+            for (int n = 0; n < 400; ++n) {
+                const float cx = real(0, 320), cy = real(0, 240), r = n % 10 == 0 ? 60.0f : real(4, 16);
+                const bool crossing = n % 7 == 0;
+                GrVertex v[3];
+                for (int k = 0; k < 3; ++k) {
+                    const float ang = real(0, 6.283f);
+                    const float oow = crossing && k == 0 ? real(-0.2f, 0.0f) : 1.0f / real(1.5f, 25.0f);
+                    v[k] = vtx(cx + r * std::cos(ang), cy + r * std::sin(ang), 180, 180, 180, oow, real(-300, 300),
+                               real(-300, 300));
+                }
+                grDrawTriangle(&v[0], &v[1], &v[2]);
+            }
+        });
+        EXPECT_EQ(differing, 0) << "LOD dither " << lodDither;
+    }
+    grHints(GR_HINT_ALLOW_MIPMAP_DITHER, 0);
 }
 
 }  // namespace
