@@ -1,18 +1,23 @@
 // modtool: information about a module, offline rendering to WAVE, its
 // music-sync events, and real-time playback.
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
+#include "args.h"
 #include "fileinfo.h"
 #include "outfile.h"
 #include "play.h"
 #include "songpass.h"
 #include "stream.h"
+#include "wavout.h"
 #include "sound/api/errors.h"
 #include "sound/api/midasdll.h"
 #include "sound/mixer/dsm.h"
@@ -21,21 +26,70 @@
 namespace {
 
 const char *const usage =
-    "usage: modtool info FILE            (a module or a RIFF WAVE file)\n"
-    "       modtool info FILE --adpcm mono|stereo   (a raw ADPCM block stream)\n"
-    "       modtool render FILE -o OUT.wav [--rate HZ] [--mode integer|float|interpolate]"
-    " [--loops N]\n"
-    "       modtool sync FILE\n"
-    "       modtool play FILE [--echo room|hall|long]\n"
-    "       modtool stream FILE.wav\n"
-    "       modtool stream FILE [--type TYPE] [--rate HZ]   (raw data; TYPE is 8bit-mono,\n"
-    "           16bit-mono, 8bit-stereo, 16bit-stereo (default), adpcm-mono or adpcm-stereo\n"
-    "           (default for .adpcm); HZ defaults to 44100)\n";
+    "usage: modtool COMMAND [OPTION...] FILE...\n"
+    "\n"
+    "commands:\n"
+    "  info FILE      what a module (or a WAVE file, or raw ADPCM) holds\n"
+    "  render FILE    the song to a WAVE file (-o OUT.wav, or -o - for standard output)\n"
+    "  sync FILE      the song's sync marks: milliseconds, position, row, value\n"
+    "  play FILE...   plays modules one after another (n/p next/previous, ? keys)\n"
+    "  stream FILE    plays a WAVE, raw PCM or raw ADPCM file\n"
+    "  help COMMAND   the options of a command\n"
+    "\n"
+    "Options may come before or after the file; -- ends them.\n"
+    "  -h, --help     this text        -V, --version  the sound library's version\n";
 
-int usageError(const char *what)
+struct CommandHelp {
+    const char *name, *text;
+};
+const CommandHelp commandHelp[] = {
+    {"help", "usage: modtool help COMMAND\n"},
+    {"info",
+     "usage: modtool info FILE [--samples] [--json]\n"
+     "       modtool info FILE --adpcm mono|stereo\n"
+     "  --samples      the instrument and sample names as well\n"
+     "  --json         the same as one JSON object\n"
+     "  --adpcm L      FILE is a raw ADPCM block stream of layout L\n"},
+    {"render",
+     "usage: modtool render FILE -o OUT.wav [OPTION...]\n"
+     "  -o, --output OUT   the WAVE file to write; - for standard output\n"
+     "  --rate HZ          8000 to 192000 (default 44100)\n"
+     "  --mode M           integer, float or interpolate (default: the mixer's choice)\n"
+     "  --format F         s16 (default) or f32 (32-bit float samples)\n"
+     "  --channels N       2 (default) or 1\n"
+     "  --loops N          times through the song, 1 to 1000 (default 1)\n"
+     "  --start POS        begin at order position POS\n"
+     "  --end POS          stop where position POS would start\n"},
+    {"sync", "usage: modtool sync FILE\n"
+             "  one line per sync mark: milliseconds, position, row, value\n"},
+    {"play",
+     "usage: modtool play FILE... [--loop] [--echo room|hall|long]\n"
+     "  --loop         play each song again and again (key l toggles)\n"
+     "  --echo NAME    an echo: room, hall or long\n"
+     "keys: space pause, left/right position, +/- volume, l loop, n/p next/previous file,\n"
+     "      ? keys, q quit\n"},
+    {"stream",
+     "usage: modtool stream FILE [--type TYPE] [--rate HZ]\n"
+     "  FILE is a WAVE file, or raw data when --type is given or it ends in .raw or .adpcm\n"
+     "  --type TYPE    8bit-mono, 16bit-mono, 8bit-stereo, 16bit-stereo (default),\n"
+     "                 adpcm-mono or adpcm-stereo (default for .adpcm)\n"
+     "  --rate HZ      rate of raw data (default 44100)\n"},
+};
+
+const char *helpFor(const std::string &command)
 {
-    std::fprintf(stderr, "modtool: %s\n%s", what, usage);
-    return 1;
+    for (const CommandHelp &h : commandHelp)
+        if (command == h.name)
+            return h.text;
+    return usage;
+}
+
+// A usage error: one line saying what is wrong and one saying where help is.
+int usageError(const std::string &what, const std::string &command = "")
+{
+    std::fprintf(stderr, "modtool: %s\nTry 'modtool %s' for more information.\n", what.c_str(),
+                 command.empty() ? "--help" : ("help " + command).c_str());
+    return 2;
 }
 
 int fileError(const std::string &file, const std::string &message)
@@ -125,7 +179,7 @@ int cmdAdpcmInfo(const std::string &file, const std::string &layout)
 {
     unsigned channels = layout == "mono" ? 1 : layout == "stereo" ? 2 : 0;
     if (!channels)
-        return usageError("--adpcm takes mono or stereo");
+        return usageError("--adpcm takes mono or stereo", "info");
     AdpcmInfo a;
     std::string error;
     if (!decodeAdpcmFile(file, channels, &a, &error))
@@ -151,51 +205,99 @@ int cmdSync(const std::string &file)
     for (const SyncEvent &e : r.syncEvents)
         std::printf("%llu %u %u %u\n", (unsigned long long)(e.frame * 1000 / r.rate), e.position,
                     e.row, e.value);
+    if (r.syncEvents.empty())
+        std::fprintf(stderr, "modtool: %s: no sync marks\n", file.c_str());
     return 0;
 }
 
-int cmdRender(const std::string &file, int argc, char **argv)
-{
-    std::string out;
-    PassOptions options;
-    for (int i = 0; i < argc; i++) {
-        std::string arg = argv[i];
-        const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (arg == "-o" && value) {
-            out = value;
-        } else if (arg == "--rate" && value) {
-            if (!parseUnsigned(value, 8000, 192000, &options.rate))
-                return usageError("--rate takes 8000 to 192000 (Hz)");
-        } else if (arg == "--mode" && value) {
-            std::string mode = value;
-            if (mode == "integer")
-                options.mixing = dsmModeInteger;
-            else if (mode == "float")
-                options.mixing = dsmModeFloat;
-            else if (mode == "interpolate")
-                options.mixing = dsmModeInterp;
-            else
-                return usageError("--mode takes integer, float or interpolate");
-        } else if (arg == "--loops" && value) {
-            if (!parseUnsigned(value, 1, 1000, &options.loops))
-                return usageError("--loops takes 1 to 1000");
-        } else {
-            return usageError(("unknown or incomplete option " + arg).c_str());
-        }
-        i++;
+// "12.3/95.0 s (13%)" on standard error, redrawn in place at most five
+// times a second, from one second into the render on.
+class Progress {
+public:
+    explicit Progress(double totalSeconds) : total_(totalSeconds) {}
+    ~Progress()
+    {
+        if (shown_)
+            std::fprintf(stderr, "\r\033[K");
     }
+    void update(double seconds)
+    {
+        auto now = std::chrono::steady_clock::now();
+        if (now - start_ < std::chrono::seconds(1) || now - last_ < std::chrono::milliseconds(200))
+            return;
+        last_ = now;
+        shown_ = true;
+        if (total_ > 0)
+            std::fprintf(stderr, "\rrendering %.1f/%.1f s (%d%%)\033[K", seconds, total_,
+                         int(seconds * 100 / total_));
+        else
+            std::fprintf(stderr, "\rrendering %.1f s\033[K", seconds);
+        std::fflush(stderr);
+    }
+
+private:
+    double total_;
+    bool shown_ = false;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now(), last_;
+};
+
+int cmdRender(const std::string &file, const Args &args)
+{
+    PassOptions options;
+    std::string out = args.value("--output");
     if (out.empty())
-        return usageError("render needs -o OUT.wav");
+        return usageError("render needs -o OUT.wav (or -o - for standard output)", "render");
+    if (args.has("--rate") && !parseUnsigned(args.value("--rate").c_str(), 8000, 192000, &options.rate))
+        return usageError("--rate takes 8000 to 192000 (Hz)", "render");
+    if (args.has("--mode")) {
+        std::string mode = args.value("--mode");
+        if (mode == "integer")
+            options.mixing = dsmModeInteger;
+        else if (mode == "float")
+            options.mixing = dsmModeFloat;
+        else if (mode == "interpolate")
+            options.mixing = dsmModeInterp;
+        else
+            return usageError("--mode takes integer, float or interpolate", "render");
+    }
+    if (args.has("--loops") && !parseUnsigned(args.value("--loops").c_str(), 1, 1000, &options.loops))
+        return usageError("--loops takes 1 to 1000", "render");
+    SampleFormat format = SampleFormat::s16;
+    std::string formatName = args.value("--format", "s16");
+    if (formatName == "f32")
+        format = SampleFormat::f32;
+    else if (formatName != "s16")
+        return usageError("--format takes s16 or f32", "render");
+    unsigned channels = 2;
+    if (args.has("--channels") && !parseUnsigned(args.value("--channels").c_str(), 1, 2, &channels))
+        return usageError("--channels takes 1 or 2", "render");
+
+    const bool toStdout = out == "-";
+    if (toStdout && isatty(STDOUT_FILENO))
+        return usageError("-o - writes WAVE data; send standard output to a file or a pipe", "render");
+    std::string error;
+    // The progress line needs the length first: a silent pass costs little.
+    double total = 0;
+    const bool showProgress = isatty(STDERR_FILENO);
+    if (showProgress) {
+        PassOptions silent = options;
+        silent.silent = true;
+        PassResult r;
+        if (runSongPass(file, silent, &r, &error))
+            total = double(r.frames) / r.rate;
+    }
 
     // The old output is replaced only by a complete render (output's
     // destructor removes an unfinished one).
     OutputFile output;
-    std::string error;
-    if (!output.create(out, file, &error))
+    if (!toStdout && !output.create(out, file, &error))
         return fileError(out, error);
-    WavWriter wav;
-    if (!wav.open(output.path(), options.rate, 2, 16))
+    RenderSink wav(options.rate, channels, format);
+    if (!wav.open(toStdout ? out : output.path()))
         return fileError(out, std::strerror(errno));
+    Progress progress(total);
+    if (showProgress)
+        wav.progress = [&](uint64_t frames) { progress.update(double(frames) / options.rate); };
     options.sink = &wav;
     PassResult r;
     std::clock_t start = std::clock();
@@ -205,53 +307,78 @@ int cmdRender(const std::string &file, int argc, char **argv)
     if (!ok)
         return fileError(file, error);
     if (!written)
-        return fileError(out, "Unable to write file");
-    if (!output.commit(&error))
+        return fileError(toStdout ? "standard output" : out, "Unable to write file");
+    if (!toStdout && !output.commit(&error))
         return fileError(out, error);
     double rendered = double(r.frames) / r.rate;
     double factor = cpu > 0 ? rendered / cpu : 0;
-    std::printf("rendered %.3f s in %.3f s (%.1fx realtime)%s\n", rendered, cpu, factor,
-                r.hitLimit ? " (stopped at the limit)" : "");
+    // With the sound on standard output, the report goes to standard error.
+    std::fprintf(toStdout ? stderr : stdout, "rendered %.3f s in %.3f s (%.1fx realtime)%s\n",
+                 rendered, cpu, factor, r.hitLimit ? " (stopped at the limit)" : "");
     return 0;
+}
+
+int cmdStream(const std::string &file, const Args &args)
+{
+    // The stream's own parser takes its options as words.
+    std::vector<std::string> words;
+    for (const auto &o : args.options)
+        words.insert(words.end(), {o.first, o.second});
+    std::vector<char *> argv;
+    for (std::string &w : words)
+        argv.push_back(&w[0]);
+    StreamOptions options;
+    std::string error;
+    if (!parseStreamOptions(file, int(argv.size()), argv.data(), &options, &error))
+        return usageError(error, "stream");
+    return playStream(file, options);
 }
 
 }  // namespace
 
 int main(int argc, char **argv)
 {
-    if (argc < 3)
-        return usageError("a command and a file are needed");
-    std::string command = argv[1];
-    std::string file = argv[2];
-    if (command != "info" && command != "render" && command != "sync" && command != "play" &&
-        command != "stream")
-        return usageError(("unknown command " + command).c_str());
-    std::string message;
-    if (!checkReadable(file, &message))
-        return fileError(file, message);
+    Args args;
+    std::string error;
+    if (!parseArgs(argc, argv, &args, &error))
+        return usageError(error, args.command == "help" ? "" : args.command);
+    if (args.has("--version") && args.command.empty()) {
+        std::printf("modtool %s\n", MIDASgetVersionString());
+        return 0;
+    }
+    if (args.help) {
+        std::string topic = args.command == "help" ? (args.files.empty() ? "" : args.files[0])
+                                                   : args.command;
+        if (!topic.empty() && !isCommand(topic))
+            return usageError("unknown command " + topic);
+        std::fputs(topic.empty() ? usage : helpFor(topic), stdout);
+        return 0;
+    }
+    const std::string &command = args.command;
+    if (args.files.empty())
+        return usageError(command + " needs a file", command);
+    if (command != "play" && args.files.size() > 1)
+        return usageError(command + " takes one file", command);
+
+    for (const std::string &file : args.files) {
+        std::string message;
+        if (!checkReadable(file, &message))
+            return fileError(file, message);
+    }
+    const std::string &file = args.files[0];
     if (command == "info") {
-        if (argc == 5 && std::string(argv[3]) == "--adpcm")
-            return cmdAdpcmInfo(file, argv[4]);
-        if (argc != 3)
-            return usageError("info takes a file and at most --adpcm mono|stereo");
+        if (args.has("--adpcm"))
+            return cmdAdpcmInfo(file, args.value("--adpcm"));
         return looksLikeWave(file) ? cmdWaveInfo(file) : cmdInfo(file);
     }
     if (command == "sync")
-        return argc == 3 ? cmdSync(file) : usageError("sync takes only a file");
+        return cmdSync(file);
     if (command == "render")
-        return cmdRender(file, argc - 3, argv + 3);
-    if (command == "stream") {
-        StreamOptions options;
-        std::string error;
-        if (!parseStreamOptions(file, argc - 3, argv + 3, &options, &error))
-            return usageError(error.c_str());
-        return playStream(file, options);
-    }
-    if (argc == 5 && std::string(argv[3]) == "--echo") {
-        if (!isEchoPreset(argv[4]))
-            return usageError(("unknown echo preset " + std::string(argv[4]) +
-                               " (room, hall or long)").c_str());
-        return playModule(file, argv[4]);
-    }
-    return argc == 3 ? playModule(file) : usageError("play takes a file and at most --echo NAME");
+        return cmdRender(file, args);
+    if (command == "stream")
+        return cmdStream(file, args);
+    std::string echo = args.value("--echo");
+    if (args.has("--echo") && !isEchoPreset(echo))
+        return usageError("unknown echo preset " + echo + " (room, hall or long)", "play");
+    return playModule(file, echo);
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -62,17 +63,54 @@ TEST(ModtoolCli, RenderWritesAWaveAndReportsSpeed)
     EXPECT_EQ(data.size() - 44, size_t(3 + 3 * 64) * 441 * 4);
 }
 
+// Usage errors: status 2, one line naming the fault and one pointing to help.
 TEST(ModtoolCli, BadArgumentsAreUsageErrors)
 {
     std::string s = song();
     for (const std::string &args :
          {std::string("render ") + s, "render " + s + " -o x.wav --mode fast",
           "render " + s + " -o x.wav --rate 12", "render " + s + " -o x.wav --loops 0",
-          "convert " + s, std::string("info")}) {
+          "render " + s + " -o x.wav --format s24", "render " + s + " -o x.wav --channels 3",
+          "convert " + s, std::string("info"), "play " + s + " --echo"}) {
         ToolRun r = modtool(args);
-        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_EQ(lines(r.err).size(), 2u) << args << ": " << r.err;
         EXPECT_EQ(r.err.rfind("modtool: ", 0), 0u) << args;
     }
+}
+
+// Help goes to standard output with status 0; -o - puts the same WAVE on
+// standard output as a file gets (the header's sizes fixed up when the
+// output can seek), and the report moves to standard error.
+TEST(ModtoolCli, HelpAndStandardOutput)
+{
+    for (std::string args : {"--help", "help render", "render --help"}) {
+        ToolRun r = modtool(args);
+        EXPECT_EQ(r.status, 0) << args;
+        EXPECT_EQ(r.out.rfind("usage: modtool ", 0), 0u) << args;
+    }
+    std::string s = song(), wav = temp("file.wav");
+    ToolRun file = modtool("render -o " + wav + " " + s);
+    ToolRun piped = modtool("render " + s + " -o -");
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(piped.out, slurp(wav));
+    EXPECT_EQ(piped.err.rfind("rendered ", 0), 0u);
+
+    // Float mono: the mean of left and right, full scale 1.0.
+    ToolRun f32 = modtool("render " + s + " -o - --format f32 --channels 1");
+    ASSERT_EQ(f32.status, 0) << f32.err;
+    const std::string &pcm = file.status == 0 ? slurp(wav) : "";
+    ASSERT_EQ(f32.out.size(), pcm.size());
+    EXPECT_EQ(f32.out.substr(20, 4), std::string("\x03\x00\x01\x00", 4));  // IEEE float, 1 channel
+    size_t differ = 0;
+    for (size_t at = 44; at + 4 <= pcm.size(); at += 4) {
+        int16_t lr[2];
+        float mono;
+        std::memcpy(lr, &pcm[at], 4);
+        std::memcpy(&mono, &f32.out[at], 4);
+        differ += mono != float(lr[0] + lr[1]) / 65536.0f;
+    }
+    EXPECT_EQ(differ, 0u);
 }
 
 TEST(ModtoolCli, BadInputGivesOneLineAndStatusOne)
@@ -228,10 +266,7 @@ TEST(ModtoolCli, PlayEchoPresetsAreAcceptedAndUnknownOnesRefused)
         EXPECT_NE(slurp(out).find(", echo " + name + "\n"), std::string::npos) << slurp(out);
     }
     ToolRun r = modtool("play " + s + " --echo cave");
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2);
     EXPECT_TRUE(r.out.empty());
     EXPECT_EQ(lines(r.err).at(0), "modtool: unknown echo preset cave (room, hall or long)");
-    r = modtool("play " + s + " --echo");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err.rfind("modtool: play takes", 0), 0u) << r.err;
 }
