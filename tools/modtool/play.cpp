@@ -10,6 +10,7 @@
 #include "sound/api/midas.h"
 #include "sound/api/midasdll.h"
 #include "sound/player/gmplayer.h"
+#include "output.h"
 #include "terminal.h"
 
 namespace {
@@ -83,6 +84,11 @@ int playModule(const std::string &file, const std::string &echo)
         MIDASclose();
         return 1;
     };
+    std::string refused;
+    if (!checkRequestedOutput(&refused)) {
+        std::fprintf(stderr, "modtool: %s\n", refused.c_str());
+        return 1;
+    }
     MIDASstartup();
     if (!MIDASinit())
         return failWith(file.c_str());
@@ -106,7 +112,7 @@ int playModule(const std::string &file, const std::string &echo)
         }
     }
     std::printf("%s (%s, %u channels) on %s%s\n", pass.songName.c_str(), pass.format.c_str(),
-                pass.channels, midasSD->name, echo.empty() ? "" : (", echo " + echo).c_str());
+                pass.channels, outputDescription(midasSD->name).c_str(), echo.empty() ? "" : (", echo " + echo).c_str());
     std::printf("keys: space pause, left/right position, +/- volume, q quit\n");
 
     RawTerminal term;

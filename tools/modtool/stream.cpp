@@ -17,6 +17,7 @@
 #include "sound/api/midas.h"
 #include "sound/api/midasdll.h"
 #include "sound/mixer/sdevice.h"
+#include "output.h"
 #include "terminal.h"
 
 namespace {
@@ -152,6 +153,11 @@ int playStream(const std::string &file, const StreamOptions &options)
         MIDASclose();
         return fail(message);
     };
+    std::string refused;
+    if (!checkRequestedOutput(&refused)) {
+        std::fprintf(stderr, "modtool: %s\n", refused.c_str());
+        return 1;
+    }
     MIDASstartup();
     MIDASsetOption(MIDAS_OPTION_MIXBUFLEN, outputMs);
     if (!MIDASinit())
@@ -171,7 +177,7 @@ int playStream(const std::string &file, const StreamOptions &options)
         return fail(message);
     }
     std::printf("%s (%s, %u Hz) on %s\n", file.c_str(), typeName ? typeName->text : "?", rate,
-                midasSD->name);
+                outputDescription(midasSD->name).c_str());
     std::printf("keys: space pause, +/- volume, q quit\n");
 
     RawTerminal term;
