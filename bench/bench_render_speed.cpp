@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "songpass.h"
-#include "sound/mixer/dsm.h"
+#include "sound/api/midasdll.h"
 
 #ifdef Q5_HAVE_OPENMPT
 #include <libopenmpt/libopenmpt.h>
@@ -200,7 +200,7 @@ int main()
     const struct {
         const char *name;
         unsigned mixing;
-    } modes[] = {{"integer", dsmModeInteger}, {"float", dsmModeFloat}, {"interpolate", dsmModeInterp}};
+    } modes[] = {{"integer", MIDAS_RENDER_INTEGER}, {"float", MIDAS_RENDER_FLOAT}, {"interpolate", MIDAS_RENDER_INTERPOLATE}};
 
     for (const fs::path &f : files) {
         double ours = 0;

@@ -18,6 +18,7 @@
 #include "sound/api/mpoll.h"
 
 struct ModuleRecord;
+struct PlayState;
 
 namespace mapi {
 
@@ -82,6 +83,16 @@ bool ready();
 // one of the application's: the module calls accept it, and MIDASfreeModule
 // or MIDASclose frees it.
 void adoptModule(ModuleRecord *module);
+
+// The module is one the application loaded and has not freed.
+bool liveModule(ModuleRecord *module);
+// The play state of a song handle (1..16) that is playing now, or null.
+PlayState *songPlayState(int handle);
+// A song has started in handle's slot: its pass count starts again.
+void songStarted(int handle);
+// Called before every player tick, by whoever drives the ticks: counts the
+// songs' passes. True when a song completed a pass at this tick.
+bool beforeTick();
 
 // Part of MIDASclose for the sample, stream, echo and post-processor calls:
 // removes every echo effect, frees every sample the application loaded and

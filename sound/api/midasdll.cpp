@@ -72,6 +72,14 @@ int mapi::fail(int error)
 
 void mapi::adoptModule(ModuleRecord *module) { liveModules.add(module); }
 
+bool mapi::liveModule(ModuleRecord *module) { return liveModules.has(module); }
+
+PlayState *mapi::songPlayState(int handle)
+{
+    SongSlot *song = slotOf(handle);
+    return song ? song->playHandle : nullptr;
+}
+
 bool mapi::ready() { return midasSDInit && midasGMPInit && midasFxInit && midasStrInit; }
 
 int MIDASstartup(void)
@@ -603,6 +611,7 @@ MIDASmodulePlayHandle MIDASplayModuleSection(MIDASmodule module, int startPos, i
     }
     mPlayHandles[slot] = song;
     midasGMPPlay = 1;
+    mapi::songStarted(slot + 1);
     return slot + 1;
 }
 

@@ -186,6 +186,117 @@ enum { MIDAS_POST_PROC_FIRST = 0, MIDAS_POST_PROC_LAST = 1 };
 int MIDASaddPostProcessor(MIDASpostProcessor *postProc, unsigned procMode, void *userData);
 int MIDASremovePostProcessor(MIDASpostProcessor *postProc);
 
+/* ---- Offline rendering, and what tools read of a song (our additions) ----
+ *
+ * MIDASrenderInit opens the library on a render target instead of an output
+ * device: nothing is played aloud and nothing waits for a clock. Modules are
+ * loaded and played with the usual calls; the application then pulls the
+ * mixed output with MIDASrender, as fast as the CPU allows, into a buffer,
+ * into a callback, or both. The player ticks exactly as it would on an
+ * output device: each tick lasts mixing rate x 100 / (tempo x 40) frames,
+ * the fraction carried on to the next tick (or, with MIDAS_RENDER_EVEN_TICKS,
+ * rounded as the OSS device rounds it), so a render keeps the song's tempo
+ * to the frame, and the same calls give the same frames every time.
+ *
+ * Output format: MIDAS_OPTION_MIXRATE (any rate the mixer takes, default
+ * 44100 Hz) and MIDAS_OPTION_OUTPUTMODE (default 16-bit stereo), set after
+ * MIDASstartup as for MIDASinit. Frames are interleaved (left, right in
+ * stereo), 16-bit signed native-endian or 8-bit unsigned. MIDASclose ends
+ * the render as it ends playing; MIDASpoll and the player thread do nothing
+ * on a render target (only MIDASrender moves it on). */
+
+/* MIDASrenderInit's flags: one mixing kind, plus any of the options. */
+enum {
+    MIDAS_RENDER_DEFAULT = 0,        /* the mixer's own choice, as MIDASinit makes it */
+    MIDAS_RENDER_INTEGER = 1,        /* integer mixing */
+    MIDAS_RENDER_FLOAT = 2,          /* floating-point mixing */
+    MIDAS_RENDER_INTERPOLATE = 3,    /* floating point with linear interpolation */
+    MIDAS_RENDER_EVEN_TICKS = 0x10,  /* ticks rounded up to an even frame count, the
+                                        fraction dropped: the OSS device's timing */
+    MIDAS_RENDER_SILENT = 0x20,      /* master volume 0: the mixer only moves the
+                                        channels on (fast passes for timing) */
+    MIDAS_RENDER_STOP_AT_PASS = 0x40 /* MIDASrender stops where a song completes a
+                                        pass (see MIDASsongState.passes) */
+};
+
+/* Receives every piece of mixed output: bytes (whole frames) of PCM in the
+ * output format. Return 1 if it was taken, 0 on failure: MIDASrender then
+ * fails with error 31 ("Unable to write file"). Called on the thread that
+ * calls MIDASrender, with the poll lock held: it must not call the API. */
+typedef int (*MIDASrenderCallback)(const void *pcm, unsigned bytes, void *userData);
+
+/* Starts the library on a render target, as MIDASinit starts it on a
+ * device (call MIDASstartup and set options first). flags: one
+ * MIDAS_RENDER_ mixing kind ORed with options; callback may be NULL (then
+ * only MIDASrender's buffer receives the output). TRUE on success; FALSE
+ * with 22 for unknown flags, 41 when the library is already initialised,
+ * or the mixer's code (2 "Out of memory"). Application thread. */
+int MIDASrenderInit(int flags, MIDASrenderCallback callback, void *userData);
+
+/* Mixes up to `frames` frames, playing the songs on tick by tick. Each
+ * piece goes to `buffer` (room for frames x frame size bytes; may be NULL)
+ * and to the callback. *rendered (may be NULL) gets the frames mixed.
+ * Fewer than `frames` are mixed only with MIDAS_RENDER_STOP_AT_PASS, when a
+ * song completes a pass inside the request: the render stops at the tick
+ * boundary where it does, before the first row of the next pass is read
+ * (its sync callbacks have not run); the next call goes on from there.
+ * TRUE on success; FALSE with 21 when the library was not opened by
+ * MIDASrenderInit, 31 when the callback failed, or the player's code.
+ * Holds the poll lock; sync callbacks run inside it, on this thread. */
+int MIDASrender(void *buffer, unsigned frames, unsigned *rendered);
+
+typedef struct {
+    unsigned long long frames;  /* frames mixed since MIDASrenderInit */
+    unsigned mixRate;           /* Hz */
+    unsigned outputMode;        /* 1 mono or 2 stereo, plus 4 8-bit or 8 16-bit */
+} MIDASrenderInfo;
+
+/* The render's progress and format. FALSE with 21 when not rendering, 22
+ * for a NULL info. In a sync callback, frames is the frame at which the row
+ * carrying the sync command starts. Any thread; takes the poll lock. */
+int MIDASgetRenderInfo(MIDASrenderInfo *info);
+
+/* Where a playing song is. */
+typedef struct {
+    unsigned position;        /* in the order list */
+    unsigned pattern;
+    unsigned row;
+    unsigned speed;           /* ticks per row */
+    unsigned tempo;           /* BPM */
+    unsigned passes;          /* completed passes through the song (below) */
+    unsigned numChannels;     /* module channels, at most 64 in volume[] */
+    unsigned char volume[64]; /* each channel's output volume, 0..64 */
+} MIDASsongState;
+
+/* A song completes a pass where it comes round: when the row it is about to
+ * read is one it has read before in the same pattern-loop state (the song's
+ * running pattern loop and every channel's). From there it can only play
+ * what it already played, whether it got there by the end of the order
+ * list, a jump back, or a jump to its own position; a pattern loop or a
+ * jump that a running loop leads on stays inside the pass. passes counts
+ * the rows at which that happened since the song started, as the player
+ * reached them (rendering or playing). FALSE with 47 for a handle that is
+ * not playing, 22 for a NULL state. Takes the poll lock. */
+int MIDASgetSongState(MIDASmodulePlayHandle playHandle, MIDASsongState *state);
+
+typedef struct {
+    char format[8];           /* "MOD", "S3M", "XM" or "IT" */
+    unsigned numSamples;      /* sample slots of the module */
+} MIDASmoduleFormat;
+
+/* The file format a module was loaded from. FALSE with 22 for a module that
+ * is not loaded or a NULL format. No lock. */
+int MIDASgetModuleFormat(MIDASmodule module, MIDASmoduleFormat *format);
+
+/* Pauses (non-zero) or resumes (0) all output: no channel is mixed or moves
+ * on while paused; the player still ticks. FALSE with 21 before MIDASinit.
+ * Takes the poll lock. */
+int MIDASpause(int paused);
+
+/* The name of the device the library opened ("File Sink Sound Device" when
+ * rendering); NULL with error 21 before MIDASinit. No lock. */
+const char *MIDASgetDeviceName(void);
+
 #ifdef __cplusplus
 }
 #endif

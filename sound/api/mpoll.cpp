@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "sound/api/errors.h"
+#include "sound/api/mapi.h"
 #include "sound/api/midas.h"
 #include "sound/player/gmplayer.h"
 
@@ -100,6 +101,7 @@ void PollMIDAS(void)
             break;
         if (!callPlayer)
             break;
+        mapi::beforeTick();
         if (midasGMPInit && (error = gmpPlay()) != errOK)
             break;
         if (midasSD->playOncePerPoll || stopPolling.load(std::memory_order_acquire))

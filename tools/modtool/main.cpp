@@ -20,7 +20,6 @@
 #include "wavout.h"
 #include "sound/api/errors.h"
 #include "sound/api/midasdll.h"
-#include "sound/mixer/dsm.h"
 #include "sound/mixer/sdevice.h"
 
 namespace {
@@ -252,11 +251,11 @@ int cmdRender(const std::string &file, const Args &args)
     if (args.has("--mode")) {
         std::string mode = args.value("--mode");
         if (mode == "integer")
-            options.mixing = dsmModeInteger;
+            options.mixing = MIDAS_RENDER_INTEGER;
         else if (mode == "float")
-            options.mixing = dsmModeFloat;
+            options.mixing = MIDAS_RENDER_FLOAT;
         else if (mode == "interpolate")
-            options.mixing = dsmModeInterp;
+            options.mixing = MIDAS_RENDER_INTERPOLATE;
         else
             return usageError("--mode takes integer, float or interpolate", "render");
     }

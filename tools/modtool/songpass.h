@@ -1,6 +1,6 @@
-// One pass of a song through the file-sink device: the sound system is
-// started on the sink, the module loaded and played tick by tick, as fast as
-// the CPU allows, until the song has come round to a row it already played in
+// One pass of a song through the library's offline render: the sound system
+// is started on a render target, the module loaded and played as fast as the
+// CPU allows, until the song has come round to a row it already played in
 // the same pattern-loop state (after the end of the order list, or a jump
 // back that nothing leads on from) the asked number of times.
 #pragma once
@@ -11,8 +11,6 @@
 
 #include "platform/audio/wavwriter.h"
 
-struct ModuleRecord;
-
 struct SyncEvent {
     uint64_t frame;  // output frame at which the row carrying it starts
     unsigned position, row, value;
@@ -20,7 +18,7 @@ struct SyncEvent {
 
 struct PassOptions {
     unsigned rate = 44100;
-    unsigned mixing = 0;        // 0, dsmModeInteger, dsmModeFloat or dsmModeInterp
+    unsigned mixing = 0;        // a MIDAS_RENDER_ mixing kind (0: the mixer's choice)
     unsigned loops = 1;         // passes through the song
     bool silent = false;        // master volume 0: the mixer only advances positions
     AudioSink *sink = nullptr;  // null: the output is thrown away
@@ -43,5 +41,3 @@ struct PassResult {
 // (or a message of ours) in *error; the sound system is closed either way.
 bool runSongPass(const std::string &file, const PassOptions &options, PassResult *result,
                  std::string *error);
-
-const char *formatName(int playMode);

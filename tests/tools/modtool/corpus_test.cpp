@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "songpass.h"
-#include "sound/mixer/dsm.h"
+#include "sound/api/midasdll.h"
 
 namespace fs = std::filesystem;
 
@@ -31,7 +31,7 @@ TEST(CorpusModtool, EveryModuleRendersOnePass)
     std::sort(files.begin(), files.end());
     for (const fs::path &f : files) {
         PassOptions options;
-        options.mixing = dsmModeInteger;
+        options.mixing = MIDAS_RENDER_INTEGER;
         PassResult r;
         std::string error;
         EXPECT_TRUE(runSongPass(f.string(), options, &r, &error)) << f << ": " << error;

@@ -7,7 +7,7 @@
 
 #include "songpass.h"
 #include "sound/api/testmodules.h"
-#include "sound/mixer/dsm.h"
+#include "sound/api/midasdll.h"
 
 namespace {
 
@@ -123,7 +123,7 @@ TEST(SongPass, SilentPassLastsAsLongAsTheRender)
     PassOptions silent;
     silent.silent = true;
     PassResult a = run(path, silent);
-    for (unsigned mode : {unsigned(dsmModeInteger), unsigned(dsmModeFloat), unsigned(dsmModeInterp)}) {
+    for (unsigned mode : {unsigned(MIDAS_RENDER_INTEGER), unsigned(MIDAS_RENDER_FLOAT), unsigned(MIDAS_RENDER_INTERPOLATE)}) {
         std::vector<uint8_t> out;
         MemorySink sink(&out);
         PassOptions options;

@@ -1,36 +1,61 @@
 // The file-sink device.
-#include "platform/audio/filesink.h"
-
-#include <vector>
+#include "sound/mixer/filesink.h"
 
 #include "sound/api/errors.h"
+#include "sound/api/mmem.h"
 #include "sound/mixer/dsm.h"
 
 namespace {
 
-AudioSink *sink = nullptr;
+fsWriteFn writer = nullptr;
+void *writerData = nullptr;
+uint8_t *roomBuffer = nullptr;
+unsigned roomFrames = 0;
 unsigned mixingKind = 0;
+bool evenTicks = false;
+
 unsigned outputMode = sdStereo | sd16bit;
 unsigned frameBytes = 4;
 unsigned updateRate = 5000;  // player ticks per second, in hundredths
 uint64_t tickRemainder = 0;  // frames * updateRate owed to the next tick
+unsigned tickLeft = 0;       // frames of the current tick still to mix; 0: not started
 uint64_t framesMixed = 0;
-bool evenTicks = false;
-bool writeFailed = false;
-std::vector<uint8_t> staging;
+uint8_t *staging = nullptr;  // output on its way to the writer when there is no buffer
 
-// Mixed and written in pieces of this many frames.
+// Output for the writer alone is mixed in pieces of this many frames.
 constexpr unsigned chunkFrames = 4096;
 
 const char *const cardNames[] = {"File output"};
 
+// The length of the tick that starts now, in frames.
+unsigned nextTick()
+{
+    if (evenTicks)
+        return ((dsmMixRate * 100 / updateRate) + 1) & ~1U;
+    tickRemainder += uint64_t(dsmMixRate) * 100;
+    unsigned frames = unsigned(tickRemainder / updateRate);
+    tickRemainder %= updateRate;
+    return frames;
+}
+
 }  // namespace
 
-void fsSetSink(AudioSink *s) { sink = s; }
+void fsSetWriter(fsWriteFn write, void *user)
+{
+    writer = write;
+    writerData = user;
+}
+
+void fsSetRoom(void *buffer, unsigned frames)
+{
+    roomBuffer = static_cast<uint8_t *>(buffer);
+    roomFrames = frames;
+}
+
+unsigned fsRoomLeft(void) { return roomFrames; }
 void fsSetMixingMode(unsigned mixing) { mixingKind = mixing; }
 void fsSetDeviceTicks(bool deviceTicks) { evenTicks = deviceTicks; }
 uint64_t fsFramesMixed(void) { return framesMixed; }
-bool fsWriteFailed(void) { return writeFailed; }
 
 int fsDetect(int *result)
 {
@@ -48,20 +73,28 @@ int fsInit(unsigned mixRate, unsigned mode)
     frameBytes = (stereo ? 2 : 1) * (bits16 ? 2 : 1);
     unsigned m = (stereo ? dsmModeStereo : dsmModeMono) | (bits16 ? dsmMode16bit : dsmMode8bit) |
                  mixingKind;
-    int error = dsmInit(mixRate, m);
-    if (error != errOK)
+    CHECK(dsmInit(mixRate, m));
+    int error = memAlloc(int(chunkFrames * frameBytes), reinterpret_cast<void **>(&staging));
+    if (error != errOK) {
+        dsmClose();
         return error;
-    staging.assign(size_t(chunkFrames) * frameBytes, 0);
+    }
     framesMixed = 0;
-    writeFailed = false;
     tickRemainder = 0;
+    tickLeft = 0;
+    roomBuffer = nullptr;
+    roomFrames = 0;
     return fsSetUpdRate(5000);
 }
 
 int fsClose(void)
 {
-    staging.clear();
-    staging.shrink_to_fit();
+    if (staging) {
+        memFree(staging);
+        staging = nullptr;
+    }
+    roomBuffer = nullptr;
+    roomFrames = 0;
     return dsmClose();
 }
 
@@ -83,33 +116,36 @@ int fsStartPlay(void) { return errOK; }
 
 int fsPlay(int *callPlayer)
 {
-    // A tick is mixRate * 100 / updateRate frames; the fraction left over
-    // carries into the next tick, so that renders keep the song's tempo to
-    // the frame.
-    unsigned left;
-    if (evenTicks) {
-        left = ((dsmMixRate * 100 / updateRate) + 1) & ~1U;
-    } else {
-        tickRemainder += uint64_t(dsmMixRate) * 100;
-        left = unsigned(tickRemainder / updateRate);
-        tickRemainder %= updateRate;
-    }
-    while (left > 0) {
-        unsigned n = left < chunkFrames ? left : chunkFrames;
-        int error = dsmMixData(n, staging.data());
-        if (error != errOK)
-            return error;
-        if (sink && !sink->write(staging.data(), size_t(n) * frameBytes))
-            writeFailed = true;
+    *callPlayer = 0;
+    while (roomFrames > 0) {
+        if (tickLeft == 0)
+            tickLeft = nextTick();
+        unsigned n = tickLeft < roomFrames ? tickLeft : roomFrames;
+        uint8_t *out = roomBuffer;
+        if (!out) {
+            out = staging;
+            if (n > chunkFrames)
+                n = chunkFrames;
+        }
+        CHECK(dsmMixData(n, out));
+        unsigned bytes = n * frameBytes;
         framesMixed += n;
-        left -= n;
+        tickLeft -= n;
+        roomFrames -= n;
+        if (roomBuffer)
+            roomBuffer += bytes;
+        if (writer && !writer(out, bytes, writerData))
+            return errFileWrite;
+        if (tickLeft == 0) {
+            *callPlayer = 1;
+            return errOK;
+        }
     }
-    *callPlayer = 1;
     return errOK;
 }
 
 SoundDevice FileSink = {
-    1,     // playOncePerPoll: one tick per poll
+    0,     // playOncePerPoll: Play stops at each tick by itself
     0x38,  // configFlags
     0, 0, 0,
     1,     // card
