@@ -379,5 +379,5 @@ int main(int argc, char **argv)
     std::string echo = args.value("--echo");
     if (args.has("--echo") && !isEchoPreset(echo))
         return usageError("unknown echo preset " + echo + " (room, hall or long)", "play");
-    return playModule(file, echo);
+    return playModules(args.files, echo, args.has("--loop"));
 }

@@ -270,3 +270,35 @@ TEST(ModtoolCli, PlayEchoPresetsAreAcceptedAndUnknownOnesRefused)
     EXPECT_TRUE(r.out.empty());
     EXPECT_EQ(lines(r.err).at(0), "modtool: unknown echo preset cave (room, hall or long)");
 }
+
+// Pause stops the song, not just the sound: while paused the status line's
+// row and song time stand still, and play goes on from that row. Keys come
+// through a pipe, so timing only decides how many lines there are.
+TEST(ModtoolCli, PauseKeepsTheSongWhereItWas)
+{
+    std::string s = song(), out = temp("pause.out");
+    std::string cmd = "(sleep 0.4; printf ' '; sleep 1.2; printf ' '; sleep 0.3; printf q) | "
+                      "Q5_ALSA_DEVICE=null timeout 30 " + std::string(MODTOOL_PATH) + " play " +
+                      s + " > " + out + " 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    std::string text = slurp(out);
+    for (char &c : text)
+        c = c == '\r' ? '\n' : c;
+    std::vector<std::string> paused, after;
+    for (const std::string &line : lines(text)) {
+        size_t end = line.find("  spd");  // "pos P/L  m:ss/m:ss  pat N row R"
+        if (line.rfind("pos ", 0) != 0 || end == std::string::npos)
+            continue;
+        if (line.find("paused") != std::string::npos)
+            paused.push_back(line.substr(0, end));
+        else if (!paused.empty())
+            after.push_back(line.substr(0, end));
+    }
+    ASSERT_GE(paused.size(), 10u) << text;
+    for (const std::string &p : paused)
+        EXPECT_EQ(p, paused[0]);
+    // The first line after the pause is at most a couple of rows on.
+    ASSERT_FALSE(after.empty());
+    auto rowOf = [](const std::string &l) { return std::stoi(l.substr(l.rfind("row ") + 4)); };
+    EXPECT_LE(rowOf(after[0]) - rowOf(paused[0]), 3) << after[0] << " after " << paused[0];
+}
