@@ -15,6 +15,7 @@
 #include "fileinfo.h"
 #include "outfile.h"
 #include "play.h"
+#include "section.h"
 #include "songpass.h"
 #include "stream.h"
 #include "wavout.h"
@@ -270,6 +271,16 @@ int cmdRender(const std::string &file, const Args &args)
     unsigned channels = 2;
     if (args.has("--channels") && !parseUnsigned(args.value("--channels").c_str(), 1, 2, &channels))
         return usageError("--channels takes 1 or 2", "render");
+    unsigned startPos = 0, endPos = 0;
+    if (args.has("--start") && !parseUnsigned(args.value("--start").c_str(), 0, 65535, &startPos))
+        return usageError("--start takes an order position (from 0)", "render");
+    if (args.has("--end") && !parseUnsigned(args.value("--end").c_str(), 0, 65535, &endPos))
+        return usageError("--end takes an order position (from 0)", "render");
+    const bool section = args.has("--start") || args.has("--end");
+    auto pass = [&](const PassOptions &o, PassResult *r, std::string *e) {
+        return section ? runSectionPass(file, o, int(startPos), args.has("--end") ? int(endPos) : -1, r, e)
+                       : runSongPass(file, o, r, e);
+    };
 
     const bool toStdout = out == "-";
     if (toStdout && isatty(STDOUT_FILENO))
@@ -282,7 +293,7 @@ int cmdRender(const std::string &file, const Args &args)
         PassOptions silent = options;
         silent.silent = true;
         PassResult r;
-        if (runSongPass(file, silent, &r, &error))
+        if (pass(silent, &r, &error))
             total = double(r.frames) / r.rate;
     }
 
@@ -300,7 +311,7 @@ int cmdRender(const std::string &file, const Args &args)
     options.sink = &wav;
     PassResult r;
     std::clock_t start = std::clock();
-    bool ok = runSongPass(file, options, &r, &error);
+    bool ok = pass(options, &r, &error);
     double cpu = double(std::clock() - start) / CLOCKS_PER_SEC;
     bool written = wav.finish();
     if (!ok)

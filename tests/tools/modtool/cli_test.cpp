@@ -149,6 +149,27 @@ TEST(ModtoolCli, BadInputGivesOneLineAndStatusOne)
     }
 }
 
+// A section is the same sound as that part of the whole song, to the frame
+// (the song plays from its beginning, so speed and volumes are as there).
+TEST(ModtoolCli, RenderSectionIsThatPartOfTheSong)
+{
+    std::string s = song(), whole = temp("whole.wav"), first = temp("first.wav"),
+                second = temp("second.wav");
+    ASSERT_EQ(modtool("render " + s + " -o " + whole).status, 0);
+    ASSERT_EQ(modtool("render " + s + " -o " + first + " --end 0").status, 0);
+    ToolRun r = modtool("render " + s + " --start 1 --end 1 -o " + second);
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string w = slurp(whole), a = slurp(first), b = slurp(second);
+    ASSERT_GT(a.size(), 44u);
+    ASSERT_GT(b.size(), 44u);
+    EXPECT_EQ(a.size() + b.size() - 88, w.size() - 44);
+    EXPECT_TRUE(w.compare(a.size(), std::string::npos, b, 44) == 0);
+    r = modtool("render " + s + " --start 2 -o " + second);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(lines(r.err), std::vector<std::string>{"modtool: " + s +
+                                                     ": the song's last position is 1"});
+}
+
 // A render replaces its output only when it succeeded: never the input
 // (under any name), never with half a file, and an output it cannot write is
 // refused before any work. Each case runs in a directory of its own so that
