@@ -13,6 +13,7 @@
 
 #include "args.h"
 #include "fileinfo.h"
+#include "modinfo.h"
 #include "outfile.h"
 #include "play.h"
 #include "section.h"
@@ -128,23 +129,81 @@ std::string seconds(uint64_t frames, unsigned rate)
     return buf;
 }
 
-int cmdInfo(const std::string &file)
+int cmdInfo(const std::string &file, bool names, bool json)
 {
     PassOptions options;
     options.silent = true;
     PassResult r;
     std::string error;
-    if (!runSongPass(file, options, &r, &error))
+    ModuleContents c;
+    if (!runSongPass(file, options, &r, &error) || !readModuleContents(file, r.format, &c, &error))
         return fileError(file, error);
+    // MOD and S3M, and IT without instruments, play samples directly: they
+    // have no instruments, whatever the loader keeps for them.
+    const unsigned instruments = c.usesInstruments ? r.instruments : 0;
+    unsigned withData = 0;
+    for (const SampleEntry &e : c.samples)
+        withData += e.length > 0;
+    const std::string duration = seconds(r.frames, r.rate);
+    if (json) {
+        std::printf("{\"format\": %s, \"formatVersion\": %s, \"tracker\": %s, \"songName\": %s, "
+                    "\"channels\": %u, \"patterns\": %u, \"instruments\": %u, \"samples\": %u, "
+                    "\"samplesWithData\": %u, \"songLength\": %u, \"duration\": %s, "
+                    "\"stoppedAtLimit\": %s, \"message\": %s",
+                    jsonString(r.format).c_str(), jsonString(c.formatVersion).c_str(),
+                    jsonString(c.tracker).c_str(), jsonString(r.songName).c_str(), r.channels,
+                    r.patterns, instruments, r.samples, withData, r.songLength, duration.c_str(),
+                    r.hitLimit ? "true" : "false", jsonString(c.message).c_str());
+        if (names) {
+            std::printf(",\n \"instrumentNames\": [");
+            for (size_t i = 0; i < c.instruments.size(); i++)
+                std::printf("%s%s", i ? ", " : "", jsonString(c.instruments[i]).c_str());
+            std::printf("],\n \"sampleList\": [");
+            for (size_t i = 0; i < c.samples.size(); i++)
+                std::printf("%s{\"name\": %s, \"frames\": %u, \"looped\": %s}", i ? ",\n  " : "",
+                            jsonString(c.samples[i].name).c_str(), c.samples[i].length,
+                            c.samples[i].looped ? "true" : "false");
+            std::printf("]");
+        }
+        std::printf("}\n");
+        return 0;
+    }
     std::printf("format: %s\n", r.format.c_str());
+    if (!c.formatVersion.empty())
+        std::printf("format version: %s\n", c.formatVersion.c_str());
+    if (!c.tracker.empty())
+        std::printf("tracker: %s\n", c.tracker.c_str());
     std::printf("song name: %s\n", r.songName.c_str());
     std::printf("channels: %u\n", r.channels);
     std::printf("patterns: %u\n", r.patterns);
-    std::printf("instruments: %u\n", r.instruments);
-    std::printf("samples: %u\n", r.samples);
+    if (c.usesInstruments)
+        std::printf("instruments: %u\n", instruments);
+    else
+        std::printf("instruments: none (samples only)\n");
+    if (withData == r.samples)
+        std::printf("samples: %u\n", r.samples);
+    else
+        std::printf("samples: %u (%u with data)\n", r.samples, withData);
     std::printf("song length: %u\n", r.songLength);
-    std::printf("duration: %s s%s\n", seconds(r.frames, r.rate).c_str(),
-                r.hitLimit ? " (stopped at the limit)" : "");
+    std::printf("duration: %s s%s\n", duration.c_str(), r.hitLimit ? " (stopped at the limit)" : "");
+    if (!c.message.empty()) {
+        std::printf("message:\n");
+        size_t from = 0;
+        while (from <= c.message.size()) {
+            size_t nl = c.message.find('\n', from);
+            if (nl == std::string::npos)
+                nl = c.message.size();
+            std::printf("  %s\n", c.message.substr(from, nl - from).c_str());
+            from = nl + 1;
+        }
+    }
+    if (names) {
+        for (size_t i = 0; i < c.instruments.size(); i++)
+            std::printf("instrument %zu: %s\n", i + 1, c.instruments[i].c_str());
+        for (size_t i = 0; i < c.samples.size(); i++)
+            std::printf("sample %zu: %s (%u frames%s)\n", i + 1, c.samples[i].name.c_str(),
+                        c.samples[i].length, c.samples[i].looped ? ", looped" : "");
+    }
     return 0;
 }
 
@@ -379,7 +438,8 @@ int main(int argc, char **argv)
     if (command == "info") {
         if (args.has("--adpcm"))
             return cmdAdpcmInfo(file, args.value("--adpcm"));
-        return looksLikeWave(file) ? cmdWaveInfo(file) : cmdInfo(file);
+        return looksLikeWave(file) ? cmdWaveInfo(file)
+                                   : cmdInfo(file, args.has("--samples"), args.has("--json"));
     }
     if (command == "sync")
         return cmdSync(file);

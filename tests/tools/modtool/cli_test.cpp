@@ -29,12 +29,14 @@ std::string song()
 
 TEST(ModtoolCli, InfoPrintsOneKeyValuePerLine)
 {
-    ToolRun r = modtool("info " + song());
+    ToolRun r = modtool("info --samples " + song());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(lines(r.out), (std::vector<std::string>{
-                                "format: XM", "song name: test song", "channels: 2", "patterns: 2",
+                                "format: XM", "format version: 1.04", "tracker: q5 tests",
+                                "song name: test song", "channels: 2", "patterns: 2",
                                 "instruments: 1", "samples: 1", "song length: 2",
-                                "duration: 1.980 s"}));
+                                "duration: 1.980 s", "instrument 1: square",
+                                "sample 1: square (64 frames, looped)"}));
 }
 
 TEST(ModtoolCli, SyncPrintsMillisecondsPositionRowValue)
