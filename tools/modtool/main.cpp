@@ -436,6 +436,9 @@ int main(int argc, char **argv)
     }
     const std::string &file = args.files[0];
     if (command == "info") {
+        const bool moduleOnly = args.has("--json") || args.has("--samples");
+        if (moduleOnly && (args.has("--adpcm") || looksLikeWave(file)))
+            return usageError("--json and --samples are for modules", "info");
         if (args.has("--adpcm"))
             return cmdAdpcmInfo(file, args.value("--adpcm"));
         return looksLikeWave(file) ? cmdWaveInfo(file)

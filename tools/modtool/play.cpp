@@ -116,7 +116,9 @@ Outcome playOne(const std::string &file, PlayOptions &options, size_t index, siz
     if (!module)
         return failWith(file.c_str());
     MIDASstartBackgroundPlay(0);
-    int handle = MIDASplayModule(module, 0);
+    // The song always loops in the player; whether play goes on when it comes
+    // round is decided here, so that l can switch it at any time.
+    int handle = MIDASplayModule(module, 1);
     if (!handle) {
         MIDASfreeModule(module);
         return failWith(file.c_str());
