@@ -9,7 +9,7 @@
 bool looksLikeWave(const std::string &file);
 
 struct WaveInfo {
-    int sampleType = 0;      // smp8bitMono .. smp16bitStereo
+    int sampleType = 0;      // MIDAS_SAMPLE_8BIT_MONO .. MIDAS_SAMPLE_16BIT_STEREO
     unsigned rate = 0;       // Hz
     unsigned channels = 0;
     unsigned bits = 0;

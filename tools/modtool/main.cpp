@@ -20,9 +20,7 @@
 #include "songpass.h"
 #include "stream.h"
 #include "wavout.h"
-#include "sound/api/errors.h"
 #include "sound/api/midasdll.h"
-#include "sound/mixer/sdevice.h"
 
 namespace {
 
@@ -105,7 +103,7 @@ bool checkReadable(const std::string &file, std::string *message)
 {
     struct stat st;
     if (stat(file.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        *message = MIDASgetErrorMessage(errFileOpen);
+        *message = MIDASgetErrorMessage(MIDAS_ERR_FILE_OPEN);
         return false;
     }
     return true;
@@ -210,10 +208,10 @@ int cmdInfo(const std::string &file, bool names, bool json)
 const char *sampleTypeName(int type)
 {
     switch (type) {
-    case smp8bitMono: return "8-bit mono";
-    case smp16bitMono: return "16-bit mono";
-    case smp8bitStereo: return "8-bit stereo";
-    case smp16bitStereo: return "16-bit stereo";
+    case MIDAS_SAMPLE_8BIT_MONO: return "8-bit mono";
+    case MIDAS_SAMPLE_16BIT_MONO: return "16-bit mono";
+    case MIDAS_SAMPLE_8BIT_STEREO: return "8-bit stereo";
+    case MIDAS_SAMPLE_16BIT_STEREO: return "16-bit stereo";
     default: return "unknown";
     }
 }

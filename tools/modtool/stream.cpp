@@ -13,10 +13,7 @@
 #include <thread>
 
 #include "fileinfo.h"
-#include "sound/api/errors.h"
-#include "sound/api/midas.h"
 #include "sound/api/midasdll.h"
-#include "sound/mixer/sdevice.h"
 #include "output.h"
 #include "terminal.h"
 
@@ -27,12 +24,12 @@ struct TypeName {
     int type;
     unsigned frameBytes;  // 0: ADPCM, length found by decoding
 };
-const TypeName types[] = {{"8bit-mono", "8-bit mono", smp8bitMono, 1},
-                          {"16bit-mono", "16-bit mono", smp16bitMono, 2},
-                          {"8bit-stereo", "8-bit stereo", smp8bitStereo, 2},
-                          {"16bit-stereo", "16-bit stereo", smp16bitStereo, 4},
-                          {"adpcm-mono", "ADPCM mono", smpAdpcmMono, 0},
-                          {"adpcm-stereo", "ADPCM stereo", smpAdpcmStereo, 0}};
+const TypeName types[] = {{"8bit-mono", "8-bit mono", MIDAS_SAMPLE_8BIT_MONO, 1},
+                          {"16bit-mono", "16-bit mono", MIDAS_SAMPLE_16BIT_MONO, 2},
+                          {"8bit-stereo", "8-bit stereo", MIDAS_SAMPLE_8BIT_STEREO, 2},
+                          {"16bit-stereo", "16-bit stereo", MIDAS_SAMPLE_16BIT_STEREO, 4},
+                          {"adpcm-mono", "ADPCM mono", MIDAS_SAMPLE_ADPCM_MONO, 0},
+                          {"adpcm-stereo", "ADPCM stereo", MIDAS_SAMPLE_ADPCM_STEREO, 0}};
 
 const TypeName *findType(int type)
 {
@@ -69,7 +66,7 @@ bool parseStreamOptions(const std::string &file, int argc, char **argv, StreamOp
                         std::string *error)
 {
     bool wave = looksLikeWave(file);
-    options->sampleType = wave ? 0 : endsWith(file, ".adpcm") ? smpAdpcmStereo : smp16bitStereo;
+    options->sampleType = wave ? 0 : endsWith(file, ".adpcm") ? MIDAS_SAMPLE_ADPCM_STEREO : MIDAS_SAMPLE_16BIT_STEREO;
     for (int i = 0; i < argc; i += 2) {
         std::string arg = argv[i];
         if (i + 1 >= argc || (arg != "--type" && arg != "--rate")) {
@@ -116,11 +113,11 @@ int playStream(const std::string &file, const StreamOptions &options)
     // only on the user's word, never because a header failed to match.
     struct stat st;
     if (stat(file.c_str(), &st) != 0)
-        return fail(MIDASgetErrorMessage(errno == ENOENT ? errFileNotFound : errFileOpen));
+        return fail(MIDASgetErrorMessage(errno == ENOENT ? MIDAS_ERR_FILE_NOT_FOUND : MIDAS_ERR_FILE_OPEN));
     if (st.st_size == 0)
         return fail("the file is empty");
     if (options.sampleType != 0 && endsWith(file, ".wav"))
-        return fail(MIDASgetErrorMessage(errBadWave));
+        return fail(MIDASgetErrorMessage(MIDAS_ERR_BAD_WAVE));
     if (options.sampleType != 0 && !options.typeGiven && !endsWith(file, ".raw") &&
         !endsWith(file, ".adpcm"))
         return fail("not a WAVE file; raw data needs --type TYPE or a .raw or .adpcm name");
@@ -137,9 +134,9 @@ int playStream(const std::string &file, const StreamOptions &options)
         type = w.sampleType;
         rate = w.rate;
         frames = w.dataBytes / (w.channels * w.bits / 8);
-    } else if (type == smpAdpcmMono || type == smpAdpcmStereo) {
+    } else if (type == MIDAS_SAMPLE_ADPCM_MONO || type == MIDAS_SAMPLE_ADPCM_STEREO) {
         AdpcmInfo a;
-        if (!decodeAdpcmFile(file, type == smpAdpcmMono ? 1 : 2, &a, &error))
+        if (!decodeAdpcmFile(file, type == MIDAS_SAMPLE_ADPCM_MONO ? 1 : 2, &a, &error))
             return fail(error);
         frames = a.frames;
     } else {
@@ -177,7 +174,7 @@ int playStream(const std::string &file, const StreamOptions &options)
         return fail(message);
     }
     std::printf("%s (%s, %u Hz) on %s\n", file.c_str(), typeName ? typeName->text : "?", rate,
-                outputDescription(midasSD->name).c_str());
+                outputDescription(MIDASgetDeviceName()).c_str());
     std::printf("keys: space pause, +/- volume, q quit\n");
 
     RawTerminal term;

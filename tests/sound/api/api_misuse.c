@@ -121,7 +121,9 @@ static void down(void) { CHECK(MIDASclose()); }
 static void songCallsFail(MIDASmodulePlayHandle h)
 {
     PlayStatus status;
+    MIDASsongState state;
     FAILS(MIDASsetMusicVolume(h, 32), 0, ERR_NOT_PLAYING);
+    FAILS(MIDASgetSongState(h, &state), 0, ERR_NOT_PLAYING);
     FAILS(MIDASgetPlayStatus(h, &status), 0, ERR_NOT_PLAYING);
     FAILS(MIDASsetPosition(h, 0), 0, ERR_NOT_PLAYING);
     FAILS(MIDASsetMusicSyncCallback(h, NULL), 0, ERR_NOT_PLAYING);
@@ -390,6 +392,10 @@ static void nothingIsUp(void)
     FAILS(MIDASplaySample(1, 0, 0, 22050, 64, 0), 0u, ERR_INVALID_SAMPLE);
     FAILS(MIDASsetSampleRate(1, 22050), 0, ERR_INVALID_SAMPLE);
     FAILS(MIDASplayModule((MIDASmodule)&pp, 1), 0, ERR_INVALID_ARGS);
+    FAILS(MIDASrender(NULL, 100, NULL), 0, ERR_NOT_INITIALISED);
+    FAILS(MIDASgetRenderInfo(NULL), 0, ERR_NOT_INITIALISED);
+    FAILS(MIDASpause(1), 0, ERR_NOT_INITIALISED);
+    FAILS(MIDASgetDeviceName(), NULL, ERR_NOT_INITIALISED);
     songCallsFail(1);
     CHECK(MIDASsetAmplification(80));
     CHECK(MIDASfreeAutoEffectChannels());
@@ -424,10 +430,34 @@ static void caseAfterClose(void)
     nothingIsUp();
 }
 
+/* The offline render: its own start-up rules, and MIDASrender only on a
+ * render target. */
+static void caseRenderTarget(void)
+{
+    MIDASrenderInfo info;
+    MIDASmoduleFormat format;
+    unsigned n = 1;
+    up();
+    FAILS(MIDASrender(NULL, 100, &n), 0, ERR_NOT_INITIALISED); /* the silent device */
+    CHECK(n == 0);
+    FAILS(MIDASrenderInit(MIDAS_RENDER_FLOAT, NULL, NULL), 0, ERR_BUSY);
+    FAILS(MIDASgetModuleFormat((MIDASmodule)&info, &format), 0, ERR_INVALID_ARGS);
+    down();
+    CHECK(MIDASstartup());
+    FAILS(MIDASrenderInit(0x100, NULL, NULL), 0, ERR_INVALID_ARGS);
+    CHECK(MIDASrenderInit(MIDAS_RENDER_INTEGER, NULL, NULL));
+    FAILS(MIDASinit(), 0, ERR_BUSY);
+    FAILS(MIDASgetRenderInfo(NULL), 0, ERR_INVALID_ARGS);
+    CHECK(MIDASrender(NULL, 100, &n) && n == 100);
+    CHECK(MIDASgetRenderInfo(&info) && info.frames == 100 && info.outputMode == (2 | 8));
+    down();
+}
+
 static const struct {
     const char *name;
     void (*run)(void);
 } cases[] = {
+    {"render target", caseRenderTarget},
     {"song handles", caseSongHandles},
     {"module lifetimes", caseModuleLifetimes},
     {"player thread", casePlayerThread},
