@@ -153,7 +153,9 @@ Outcome playOne(const std::string &file, PlayOptions &options, size_t index, siz
     unsigned endsAfter = 0;
     unsigned width = 80;
     Outcome outcome = Outcome::ended;
-    std::printf("\033[?25l");  // hide the cursor while the line updates
+    const bool tty = isatty(STDOUT_FILENO);
+    if (tty)
+        std::printf("\033[?25l");  // hide the cursor while the line updates
     for (;;) {
         int key = term.readKey();
         if (key == 'q' || key == 'Q') {
@@ -222,7 +224,7 @@ Outcome playOne(const std::string &file, PlayOptions &options, size_t index, siz
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    std::printf("\033[?25h\n");
+    std::printf(tty ? "\033[?25h\n" : "\n");
     if (echoHandle)
         MIDASremoveEchoEffect(echoHandle);
     MIDASstopModule(handle);
