@@ -16,7 +16,7 @@
 #include "modinfo.h"
 #include "outfile.h"
 #include "play.h"
-#include "section.h"
+#include "renderpass.h"
 #include "songpass.h"
 #include "stream.h"
 #include "wavout.h"
@@ -333,10 +333,14 @@ int cmdRender(const std::string &file, const Args &args)
         return usageError("--start takes an order position (from 0)", "render");
     if (args.has("--end") && !parseUnsigned(args.value("--end").c_str(), 0, 65535, &endPos))
         return usageError("--end takes an order position (from 0)", "render");
-    const bool section = args.has("--start") || args.has("--end");
+    Range range;
+    if (args.has("--start"))
+        range.start = int(startPos);
+    if (args.has("--end"))
+        range.end = int(endPos);
+    RenderSink *floatSink = nullptr;  // set once the output is open
     auto pass = [&](const PassOptions &o, PassResult *r, std::string *e) {
-        return section ? runSectionPass(file, o, int(startPos), args.has("--end") ? int(endPos) : -1, r, e)
-                       : runSongPass(file, o, r, e);
+        return runRenderPass(file, o, range, o.sink ? floatSink : nullptr, r, e);
     };
 
     const bool toStdout = out == "-";
@@ -362,6 +366,8 @@ int cmdRender(const std::string &file, const Args &args)
     RenderSink wav(options.rate, channels, format);
     if (!wav.open(toStdout ? out : output.path()))
         return fileError(out, std::strerror(errno));
+    if (wav.wantsFloat())
+        floatSink = &wav;
     Progress progress(total);
     if (showProgress)
         wav.progress = [&](uint64_t frames) { progress.update(double(frames) / options.rate); };

@@ -67,35 +67,43 @@ bool RenderSink::writeHeader(uint32_t dataBytes)
 
 bool RenderSink::write(const void *data, size_t bytes)
 {
+    if (format_ == SampleFormat::f32)
+        return !failed_;
     const size_t n = bytes / 4;
     std::vector<int16_t> in(n * 2);
     std::memcpy(in.data(), data, n * 4);
     size_t written;
-    if (format_ == SampleFormat::f32) {
-        std::vector<float> out(n * channels_);
-        for (size_t i = 0; i < n; i++) {
-            if (channels_ == 1)
-                out[i] = float(in[2 * i] + in[2 * i + 1]) / 65536.0f;
-            else
-                for (unsigned c = 0; c < 2; c++)
-                    out[2 * i + c] = float(in[2 * i + c]) / 32768.0f;
-        }
-        written = std::fwrite(out.data(), sizeof(float), out.size(), file_);
-        failed_ |= written != out.size();
-    } else if (channels_ == 1) {
+    if (channels_ == 1) {
         std::vector<int16_t> out(n);
         for (size_t i = 0; i < n; i++)
             out[i] = int16_t((in[2 * i] + in[2 * i + 1]) >> 1);
         written = std::fwrite(out.data(), 2, n, file_);
-        failed_ |= written != n;
     } else {
         written = std::fwrite(in.data(), 4, n, file_);
-        failed_ |= written != n;
     }
+    failed_ |= written != n;
     frames_ += n;
     if (progress)
         progress(frames_);
     return !failed_;
+}
+
+void RenderSink::frames(const float *lr, unsigned count)
+{
+    if (format_ != SampleFormat::f32 || failed_)
+        return;
+    std::vector<float> out(size_t(count) * channels_);
+    for (size_t i = 0; i < count; i++) {
+        if (channels_ == 1)
+            out[i] = (lr[2 * i] + lr[2 * i + 1]) / 65536.0f;
+        else
+            for (unsigned c = 0; c < 2; c++)
+                out[2 * i + c] = lr[2 * i + c] / 32768.0f;
+    }
+    failed_ |= std::fwrite(out.data(), sizeof(float), out.size(), file_) != out.size();
+    frames_ += count;
+    if (progress)
+        progress(frames_);
 }
 
 bool RenderSink::finish()

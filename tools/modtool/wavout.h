@@ -1,7 +1,8 @@
-// The WAVE output of render: the mixer's 16-bit stereo frames converted to
-// the asked channel count (1: the mean of left and right) and sample format
-// (16-bit integer, or 32-bit float at full scale 1.0), written to a file or
-// to standard output. A seekable output gets the exact sizes in its header
+// The WAVE output of render: the mixer's stereo frames in the asked channel
+// count (1: the mean of left and right) and sample format, written to a file
+// or to standard output. 16-bit integer samples are the mixer's own output;
+// 32-bit float ones are the mixer's values before that conversion (full
+// scale 1.0, louder peaks kept, not clipped), taken through FloatTap. A seekable output gets the exact sizes in its header
 // at the end; a pipe keeps the header's "size unknown" values (0xFFFFFFFF),
 // as streaming WAVE readers expect.
 #pragma once
@@ -12,10 +13,11 @@
 #include <string>
 
 #include "platform/audio/wavwriter.h"
+#include "renderpass.h"
 
 enum class SampleFormat { s16, f32 };
 
-class RenderSink : public AudioSink {
+class RenderSink : public AudioSink, public FloatTap {
 public:
     RenderSink(unsigned rate, unsigned channels, SampleFormat format)
         : rate_(rate), channels_(channels), format_(format) {}
@@ -25,8 +27,11 @@ public:
 
     // Writes to the path, or to standard output for "-". False with errno set.
     bool open(const std::string &path);
-    // Takes 16-bit stereo frames.
+    // Takes the mixer's 16-bit stereo frames; ignored for float output.
     bool write(const void *data, size_t bytes) override;
+    // Takes the float frames for float output; ignored for 16-bit output.
+    void frames(const float *leftRight, unsigned count) override;
+    bool wantsFloat() const { return format_ == SampleFormat::f32; }
     bool finish() override;
     uint64_t frames() const { return frames_; }
     // Called after every write with the frames written so far.

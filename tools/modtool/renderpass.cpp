@@ -1,5 +1,7 @@
-// A pass through a section of the order list.
-#include "section.h"
+// The render pass of modtool render.
+#include "renderpass.h"
+
+#include <vector>
 
 #include "sound/api/midasdll.h"
 
@@ -7,9 +9,33 @@ namespace {
 
 // Passes the sound on once the song has reached the section's start.
 struct Gate {
+    Gate(AudioSink *s, FloatTap *t) : sink(s), tap(t) {}
     AudioSink *sink;
+    FloatTap *tap;
     bool open = false;
+    std::vector<float> values;
 };
+
+// Post-processors last in the mixer's ring, after the echoes and the output
+// filter: they see what the conversion to 16 bits gets.
+int tapFloat(void *buffer, unsigned frames, void *gate)
+{
+    Gate *g = static_cast<Gate *>(gate);
+    if (g->open && g->tap)
+        g->tap->frames(static_cast<const float *>(buffer), frames);
+    return 1;
+}
+
+int tapInt(void *buffer, unsigned frames, void *gate)
+{
+    Gate *g = static_cast<Gate *>(gate);
+    if (!g->open || !g->tap)
+        return 1;
+    const MIDASpostProcInt *in = static_cast<const MIDASpostProcInt *>(buffer);
+    g->values.assign(in, in + 2 * frames);
+    g->tap->frames(g->values.data(), frames);
+    return 1;
+}
 
 int writeGate(const void *data, unsigned bytes, void *gate)
 {
@@ -21,6 +47,8 @@ class Section {
 public:
     ~Section()
     {
+        if (tapped_)
+            MIDASremovePostProcessor(&tap_);
         if (handle_)
             MIDASstopModule(handle_);
         if (module_)
@@ -28,13 +56,15 @@ public:
         MIDASclose();
     }
 
-    // Starts the render of the song from its beginning (so that the section
+    // Starts the render of the song from its beginning (so that a section
     // starts with the speed, tempo and volumes the song has there); past the
     // section's end the player goes back to its start, which is where a
-    // pass comes round.
-    bool open(const std::string &file, const PassOptions &options, Gate *gate, int start, int *end,
-              std::string *error)
+    // pass comes round. Without a range the song plays as runSongPass plays
+    // it.
+    bool open(const std::string &file, const PassOptions &options, Gate *gate, Range range,
+              int *end, std::string *error)
     {
+        const int start = range.start < 0 ? 0 : range.start;
         MIDASstartup();
         MIDASsetOption(MIDAS_OPTION_MIXRATE, int(options.rate));
         int flags = int(options.mixing) | MIDAS_RENDER_STOP_AT_PASS;
@@ -42,6 +72,15 @@ public:
             flags |= MIDAS_RENDER_SILENT;
         if (!MIDASrenderInit(flags, writeGate, gate) || !(module_ = MIDASloadModule(file.c_str())))
             return failed(error);
+        if (gate->tap) {
+            tap_.floatStereo = tapFloat;
+            tap_.intStereo = tapInt;
+            if (!MIDASaddPostProcessor(&tap_, MIDAS_POST_PROC_LAST, gate))
+                return failed(error);
+            tapped_ = true;
+        }
+        if (range.start < 0 && range.end < 0)
+            return (handle_ = MIDASplayModule(module_, 1)) != 0 || failed(error);
         ModuleInfo info;
         MIDASgetModuleInfo(module_, &info);
         const int last = int(info.songLength) - 1;
@@ -98,35 +137,40 @@ private:
 
     MIDASmodule module_ = nullptr;
     int handle_ = 0;
+    MIDASpostProcessor tap_ = {};
+    bool tapped_ = false;
 };
 
 }  // namespace
 
-bool runSectionPass(const std::string &file, const PassOptions &options, int start, int end,
-                    PassResult *result, std::string *error)
+bool runRenderPass(const std::string &file, const PassOptions &options, Range range,
+                   FloatTap *tap, PassResult *result, std::string *error)
 {
     *result = PassResult{};
     result->rate = options.rate;
     const uint64_t maxFrames = uint64_t(options.maxSeconds * options.rate);
-    // The start to the frame: a silent run finds it within 256 frames, then
-    // the real one goes there and on frame by frame.
+    const bool section = range.start >= 0 || range.end >= 0;
+    const int start = range.start < 0 ? 0 : range.start;
+    // A section's start to the frame: a silent run finds it within 256
+    // frames, then the real one goes there and on frame by frame.
     uint64_t near = 0;
-    {
+    if (section) {
         PassOptions silent = options;
         silent.silent = true;
-        Gate closed{nullptr};
+        Gate closed(nullptr, nullptr);
         Section s;
-        int e = end;
-        if (!s.open(file, silent, &closed, start, &e, error) ||
+        int e = range.end;
+        if (!s.open(file, silent, &closed, range, &e, error) ||
             !s.seek(start, 256, maxFrames, &near, error))
             return false;
     }
-    Gate gate{options.sink};
+    Gate gate(options.sink, tap);
     Section s;
     uint64_t skipped = 0;
     const uint64_t coarse = near >= 256 ? near - 256 : 0;
-    if (!s.open(file, options, &gate, start, &end, error) || !s.render(coarse, error) ||
-        !s.seek(start, 1, maxFrames, &skipped, error))
+    int end = range.end;
+    if (!s.open(file, options, &gate, range, &end, error) ||
+        (section && (!s.render(coarse, error) || !s.seek(start, 1, maxFrames, &skipped, error))))
         return false;
     gate.open = true;
     MIDASsongState state;
