@@ -54,7 +54,7 @@ const CommandHelp commandHelp[] = {
      "  -o, --output OUT   the WAVE file to write; - for standard output\n"
      "  --rate HZ          8000 to 192000 (default 44100)\n"
      "  --mode M           integer, float or interpolate (default: the mixer's choice)\n"
-     "  --format F         s16 (default) or f32 (32-bit float samples)\n"
+     "  --format F         s16 (default) or f32 (32-bit float, peaks above 1.0 kept)\n"
      "  --channels N       2 (default) or 1\n"
      "  --loops N          times through the song, 1 to 1000 (default 1)\n"
      "  --start POS        begin at order position POS\n"

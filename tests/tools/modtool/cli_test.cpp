@@ -151,6 +151,36 @@ TEST(ModtoolCli, BadInputGivesOneLineAndStatusOne)
     }
 }
 
+// Sixteen channels of a full-volume square wave clip at 16 bits; float
+// output carries the mixer's values from before that conversion.
+TEST(ModtoolCli, RenderFloatKeepsPeaksAboveFullScale)
+{
+    testmod::XmSpec spec;
+    spec.channels = 16;
+    spec.orders = {0};
+    spec.patterns = {std::vector<std::vector<testmod::Cell>>(4, std::vector<testmod::Cell>(16))};
+    for (testmod::Cell &c : spec.patterns[0][0])
+        c = testmod::Cell{49, 1, 0x50, 0, 0};
+    std::string loud = temp("loud.xm"), s16 = temp("loud16.wav"), f32 = temp("loud32.wav");
+    ASSERT_TRUE(testmod::writeFile(loud, testmod::xmBytes(spec)));
+    ASSERT_EQ(modtool("render " + loud + " -o " + s16).status, 0);
+    ASSERT_EQ(modtool("render " + loud + " -o " + f32 + " --format f32").status, 0);
+    std::string a = slurp(s16), b = slurp(f32);
+    ASSERT_EQ(b.size() - 44, 2 * (a.size() - 44));
+    int16_t peak16 = 0;
+    float peak32 = 0;
+    for (size_t at = 44; at + 2 <= a.size(); at += 2) {
+        int16_t v;
+        float f;
+        std::memcpy(&v, &a[at], 2);
+        std::memcpy(&f, &b[44 + 2 * (at - 44)], 4);
+        peak16 = std::max<int16_t>(peak16, v);
+        peak32 = std::max(peak32, f);
+    }
+    EXPECT_EQ(peak16, 32767) << "the song is meant to clip at 16 bits";
+    EXPECT_GT(peak32, 1.5f);
+}
+
 // A section is the same sound as that part of the whole song, to the frame
 // (the song plays from its beginning, so speed and volumes are as there).
 TEST(ModtoolCli, RenderSectionIsThatPartOfTheSong)
