@@ -143,6 +143,9 @@ int cmdInfo(const std::string &file, bool names, bool json)
     for (const SampleEntry &e : c.samples)
         withData += e.length > 0;
     const std::string duration = seconds(r.frames, r.rate);
+    // Names are padded with spaces in their fixed-size fields.
+    while (!r.songName.empty() && r.songName.back() == ' ')
+        r.songName.pop_back();
     if (json) {
         std::printf("{\"format\": %s, \"formatVersion\": %s, \"tracker\": %s, \"songName\": %s, "
                     "\"channels\": %u, \"patterns\": %u, \"instruments\": %u, \"samples\": %u, "
