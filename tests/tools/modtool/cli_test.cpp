@@ -49,6 +49,17 @@ TEST(ModtoolCli, SyncPrintsMillisecondsPositionRowValue)
     EXPECT_EQ(l[1], "300 0 4 1");
     EXPECT_EQ(l[4], "1020 1 0 16");
     EXPECT_EQ(l[7], "1740 1 12 19");
+
+    // Without any: nothing on standard output, a word on standard error.
+    testmod::XmSpec spec = testmod::songSpec(1);
+    for (auto &row : spec.patterns[0])
+        row[0].eff = row[0].param = 0;
+    std::string plain = temp("plain.xm");
+    ASSERT_TRUE(testmod::writeFile(plain, testmod::xmBytes(spec)));
+    r = modtool("sync " + plain);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "modtool: " + plain + ": no sync marks\n");
 }
 
 TEST(ModtoolCli, RenderWritesAWaveAndReportsSpeed)
