@@ -275,10 +275,13 @@ int cmdSync(const std::string &file)
 class Progress {
 public:
     explicit Progress(double totalSeconds) : total_(totalSeconds) {}
-    ~Progress()
+    ~Progress() { clear(); }
+    // Takes the line away again.
+    void clear()
     {
         if (shown_)
             std::fprintf(stderr, "\r\033[K");
+        shown_ = false;
     }
     void update(double seconds)
     {
@@ -379,6 +382,7 @@ int cmdRender(const std::string &file, const Args &args)
     std::clock_t start = std::clock();
     bool ok = pass(options, &r, &error);
     double cpu = double(std::clock() - start) / CLOCKS_PER_SEC;
+    progress.clear();
     bool written = wav.finish();
     if (!ok)
         return fileError(file, error);
