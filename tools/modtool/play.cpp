@@ -151,6 +151,9 @@ Outcome playOne(const std::string &file, PlayOptions &options, size_t index, siz
     bool paused = false;
     // The song has ended when the player came round more often than this.
     unsigned endsAfter = 0;
+    // Rows still to be seen after a seek, and the last one seen.
+    int seekRows = 0;
+    unsigned seekPosition = ~0u, seekRow = ~0u;
     unsigned width = 80;
     Outcome outcome = Outcome::ended;
     const bool tty = isatty(STDOUT_FILENO);
@@ -181,10 +184,10 @@ Outcome playOne(const std::string &file, PlayOptions &options, size_t index, siz
             else
                 MIDASstartBackgroundPlay(0);
         }
-        if (key == RawTerminal::keyLeft) {
-            MIDASsetPosition(handle, st.position > 0 ? int(st.position) - 1 : 0);
-        } else if (key == RawTerminal::keyRight) {
-            MIDASsetPosition(handle, int(st.position) + 1);
+        if (key == RawTerminal::keyLeft || key == RawTerminal::keyRight) {
+            int to = int(st.position) + (key == RawTerminal::keyRight ? 1 : -1);
+            MIDASsetPosition(handle, to < 0 ? 0 : to);
+            seekRows = 2;
         } else if (key == '+' || key == '=') {
             volume = volume + 4 > 64 ? 64 : volume + 4;
             MIDASsetMusicVolume(handle, volume);
@@ -210,18 +213,25 @@ Outcome playOne(const std::string &file, PlayOptions &options, size_t index, siz
         f.meters = meters(st);
         unsigned loops = st.passes;
         // While looping the song may come round as often as it likes; the
-        // end is the next time round after looping was switched off.
-        if (options.loop)
+        // end is the next time round after looping was switched off. A seek
+        // back reads a row again, which counts as the song coming round: the
+        // passes until two rows after a seek do not end the song.
+        if (options.loop || seekRows > 0)
             endsAfter = loops;
+        if (seekRows > 0 && (st.position != seekPosition || st.row != seekRow)) {
+            seekPosition = st.position;
+            seekRow = st.row;
+            seekRows--;
+        }
         bool ended = loops > endsAfter;
         if (resized) {
             resized = 0;
             width = terminalWidth();
         }
+        if (ended)
+            break;  // the line keeps the song's last row
         std::printf("\r%s\033[K", statusLine(f, width).c_str());
         std::fflush(stdout);
-        if (ended)
-            break;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     std::printf(tty ? "\033[?25h\n" : "\n");

@@ -366,3 +366,28 @@ TEST(ModtoolCli, PauseKeepsTheSongWhereItWas)
     auto rowOf = [](const std::string &l) { return std::stoi(l.substr(l.rfind("row ") + 4)); };
     EXPECT_LE(rowOf(after[0]) - rowOf(paused[0]), 3) << after[0] << " after " << paused[0];
 }
+
+// A seek back reads rows again, which is not the song coming round: after
+// left in the middle of the song it plays on to its last position and then
+// ends by itself.
+TEST(ModtoolCli, SeekBackPlaysOnToTheEnd)
+{
+    std::string s = temp("three.xm"), out = temp("seek.out");
+    ASSERT_TRUE(testmod::writeFile(s, testmod::xmBytes(testmod::songSpec(3))));
+    std::string cmd = "(sleep 1.5; printf '\\033[D'; sleep 3) | Q5_ALSA_DEVICE=null timeout 30 " +
+                      std::string(MODTOOL_PATH) + " play " + s + " > " + out + " 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    std::string text = slurp(out);
+    for (char &c : text)
+        c = c == '\r' ? '\n' : c;
+    std::vector<int> positions;
+    for (const std::string &line : lines(text))
+        if (line.rfind("pos ", 0) == 0 && (positions.empty() || positions.back() != line[4] - '0'))
+            positions.push_back(line[4] - '0');
+    int back = 0;
+    for (size_t i = 1; i < positions.size(); i++)
+        back += positions[i] < positions[i - 1];
+    EXPECT_EQ(back, 1) << text;
+    ASSERT_FALSE(positions.empty());
+    EXPECT_EQ(positions.back(), 2) << text;
+}
