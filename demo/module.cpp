@@ -11,6 +11,11 @@
 #include "sound/api/midasdll.h"
 #define DEMO_HAVE_MIDAS 1
 #endif
+#if __has_include("platform/audio/dsp.h")
+#include <string>
+#include "platform/audio/dsp.h"
+#define DEMO_HAVE_DSP 1
+#endif
 
 #ifdef DEMO_HAVE_MIDAS
 static MIDASmodule module;
@@ -30,6 +35,15 @@ static void set_music_error(const char *filename, const char *what)
 
 int startplay(const char *filename)
 {
+#ifdef DEMO_HAVE_DSP
+    // A device asked for by name plays or the show does not start: the
+    // sound system would fall back to the silent device without a word.
+    std::string refused;
+    if (!audioDspCheckRequested(&refused)) {
+        snprintf(error_line, sizeof error_line, "%s", refused.c_str());
+        return 0;
+    }
+#endif
     MIDASstartup();
     if (!MIDASinit()) {
         set_music_error(filename, "the sound system cannot start");

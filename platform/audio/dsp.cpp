@@ -1,11 +1,15 @@
 // "/dev/dsp" and, where it is missing, its ALSA stand-in.
 #include "platform/audio/dsp.h"
+#include "platform/audio/pacer.h"
 #include "platform/audio/record_dsp.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
+#include <memory>
+#include <string>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -14,6 +18,22 @@
 #endif
 
 namespace {
+
+// What the last open reached, for audioDspOutputName.
+std::string outputName;
+
+[[maybe_unused]] uint64_t nowUs()
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return uint64_t(ts.tv_sec) * 1000000 + uint64_t(ts.tv_nsec) / 1000;
+}
+
+const char *requestedAlsaDevice()
+{
+    const char *name = std::getenv("Q5_ALSA_DEVICE");
+    return name && *name ? name : nullptr;
+}
 
 // Descriptor handed out for the ALSA stream: far above anything the process
 // will open, and never passed to the system.
@@ -31,6 +51,7 @@ struct AlsaStream {
     int rate = 8000;
     snd_pcm_uframes_t bufferFrames = 0;
     bool configured = false;
+    std::unique_ptr<OutputPacer> pacer;  // set up with each configuration
 };
 AlsaStream alsa;
 
@@ -66,6 +87,7 @@ bool configure()
         return false;
     snd_pcm_hw_params_get_buffer_size(hw, &alsa.bufferFrames);
     alsa.rate = int(rate);
+    alsa.pacer = std::make_unique<OutputPacer>(rate, alsa.bufferFrames);
 
     // Start once half the buffer is queued, so the first poll's write does
     // not run dry at once.
@@ -85,8 +107,8 @@ int alsaOpen()
         return -1;
     }
     snd_lib_error_set_handler(quietAlsa);
-    const char *name = std::getenv("Q5_ALSA_DEVICE");
-    if (!name || !*name)
+    const char *name = requestedAlsaDevice();
+    if (!name)
         name = "default";
     if (snd_pcm_open(&alsa.pcm, name, SND_PCM_STREAM_PLAYBACK, 0) < 0) {
         alsa.pcm = nullptr;
@@ -103,6 +125,7 @@ int alsaOpen()
         errno = ENODEV;
         return -1;
     }
+    outputName = std::string("ALSA device \"") + name + "\"";
     return alsaFd;
 }
 
@@ -144,6 +167,7 @@ int alsaIoctl(unsigned long request, void *arg)
         }
         if (snd_pcm_uframes_t(avail) > alsa.bufferFrames)
             avail = snd_pcm_sframes_t(alsa.bufferFrames);
+        avail = snd_pcm_sframes_t(alsa.pacer->room(nowUs(), uint64_t(avail)));
         auto *info = static_cast<audioDspSpaceInfo *>(arg);
         int fb = frameBytes();
         int period = 1024;
@@ -176,6 +200,7 @@ ssize_t alsaWrite(const void *buffer, size_t bytes)
         }
         done += snd_pcm_uframes_t(n);
     }
+    alsa.pacer->wrote(nowUs(), done);
     return ssize_t(done * size_t(fb));
 }
 
@@ -186,7 +211,21 @@ int alsaClose()
     snd_pcm_close(alsa.pcm);
     alsa.pcm = nullptr;
     alsa.configured = false;
+    alsa.pacer.reset();
     return 0;
+}
+
+bool alsaCanOpen(const char *name, std::string *why)
+{
+    snd_lib_error_set_handler(quietAlsa);
+    snd_pcm_t *pcm;
+    int error = snd_pcm_open(&pcm, name, SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
+    if (error < 0) {
+        *why = snd_strerror(error);
+        return false;
+    }
+    snd_pcm_close(pcm);
+    return true;
 }
 #else
 int alsaOpen()
@@ -205,6 +244,11 @@ ssize_t alsaWrite(const void *, size_t)
     return -1;
 }
 int alsaClose() { return 0; }
+bool alsaCanOpen(const char *, std::string *why)
+{
+    *why = "this build has no ALSA support";
+    return false;
+}
 #endif
 
 }  // namespace
@@ -214,6 +258,8 @@ int audioDspOpen(const char *path, int flags, int mode)
     if (recordDspWanted(path))
         return recordDspOpen();
     int fd = ::open(path, flags, mode);
+    if (fd >= 0 && std::strcmp(path, "/dev/dsp") == 0)
+        outputName = "OSS \"/dev/dsp\"";
     if (fd >= 0 || std::strcmp(path, "/dev/dsp") != 0)
         return fd;
     int savedErrno = errno;
@@ -244,4 +290,19 @@ ssize_t audioDspWrite(int fd, const void *buffer, size_t bytes)
     if (recordDspIs(fd))
         return recordDspWrite(fd, buffer, bytes);
     return fd == alsaFd ? alsaWrite(buffer, bytes) : ::write(fd, buffer, bytes);
+}
+
+std::string audioDspOutputName() { return outputName; }
+
+bool audioDspCheckRequested(std::string *error)
+{
+    const char *name = requestedAlsaDevice();
+    if (!name || access("/dev/dsp", W_OK) == 0)
+        return true;
+    std::string why;
+    if (alsaCanOpen(name, &why))
+        return true;
+    *error = std::string("Q5_ALSA_DEVICE=") + name + ": the ALSA device cannot be opened (" + why +
+             ")";
+    return false;
 }

@@ -9,11 +9,16 @@
 // and hands back a descriptor that only these calls understand. Every other
 // descriptor is passed straight to the system calls.
 //
+// An ALSA output that takes sound faster than it plays it (the "null" device,
+// some plugins) is paced by the clock (see pacer.h): the free space it
+// reports is what a real-time output would have.
+//
 // One ALSA stream at a time; none of these calls is thread-safe (the sound
 // system calls them under its poll lock).
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <sys/types.h>
 
 // The request numbers of the Open Sound System as the sound system uses them.
@@ -44,3 +49,14 @@ ssize_t audioDspWrite(int fd, const void *buffer, size_t bytes);
 
 // True when fd is the ALSA stand-in rather than a real device file.
 bool audioDspIsAlsa(int fd);
+
+// What the last successful open of "/dev/dsp" reached: OSS "/dev/dsp" or
+// ALSA device "NAME"; empty before any.
+std::string audioDspOutputName();
+
+// A device asked for by name must be the one that plays: false, with a
+// one-line message naming it, when Q5_ALSA_DEVICE is set, "/dev/dsp" is not
+// there to take precedence, and the named ALSA device cannot be opened.
+// Programs call it before starting the sound system, which would otherwise
+// fall back to the silent device.
+bool audioDspCheckRequested(std::string *error);

@@ -561,6 +561,19 @@ typedef struct {
  * counts). Needs no MIDASinit; no lock; one call at a time. */
 int MIDASgetAdpcmInfo(const char *fileName, unsigned channels, MIDASadpcmInfo *info);
 
+/* ---- Module contents for tools (modtool info) ---- */
+typedef struct {
+    char name[32];           /* always NUL-terminated; empty for an empty slot */
+    unsigned length;         /* frames of sample data, 0 for an empty slot */
+    int looped;              /* 1 when the sample has a loop */
+} MIDASsampleInfo;
+
+/* The sample in slot sampleNum (0 to the module's sample count - 1, see
+ * MIDASgetModuleFormat). FALSE with 22 for a module that is not loaded, a
+ * slot out of range or a NULL info. No lock. */
+int MIDASgetSampleInfo(MIDASmodule module, int sampleNum, MIDASsampleInfo *info);
+/* ---- end of module contents for tools ---- */
+
 #ifdef __cplusplus
 }
 #endif

@@ -14,6 +14,7 @@
 
 #include "fileinfo.h"
 #include "sound/api/midasdll.h"
+#include "output.h"
 #include "terminal.h"
 
 namespace {
@@ -149,6 +150,11 @@ int playStream(const std::string &file, const StreamOptions &options)
         MIDASclose();
         return fail(message);
     };
+    std::string refused;
+    if (!checkRequestedOutput(&refused)) {
+        std::fprintf(stderr, "modtool: %s\n", refused.c_str());
+        return 1;
+    }
     MIDASstartup();
     MIDASsetOption(MIDAS_OPTION_MIXBUFLEN, outputMs);
     if (!MIDASinit())
@@ -168,7 +174,7 @@ int playStream(const std::string &file, const StreamOptions &options)
         return fail(message);
     }
     std::printf("%s (%s, %u Hz) on %s\n", file.c_str(), typeName ? typeName->text : "?", rate,
-                MIDASgetDeviceName());
+                outputDescription(MIDASgetDeviceName()).c_str());
     std::printf("keys: space pause, +/- volume, q quit\n");
 
     RawTerminal term;

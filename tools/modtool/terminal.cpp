@@ -4,6 +4,7 @@
 #include <csignal>
 #include <initializer_list>
 #include <cstdlib>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -57,6 +58,10 @@ RawTerminal::~RawTerminal() { restore(); }
 
 int RawTerminal::readKey()
 {
+    // Never waits, also when standard input is a pipe rather than a terminal.
+    pollfd in = {STDIN_FILENO, POLLIN, 0};
+    if (poll(&in, 1, 0) != 1 || !(in.revents & POLLIN))
+        return -1;
     unsigned char c;
     if (read(STDIN_FILENO, &c, 1) != 1)
         return -1;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -28,12 +29,14 @@ std::string song()
 
 TEST(ModtoolCli, InfoPrintsOneKeyValuePerLine)
 {
-    ToolRun r = modtool("info " + song());
+    ToolRun r = modtool("info --samples " + song());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(lines(r.out), (std::vector<std::string>{
-                                "format: XM", "song name: test song", "channels: 2", "patterns: 2",
+                                "format: XM", "format version: 1.04", "tracker: q5 tests",
+                                "song name: test song", "channels: 2", "patterns: 2",
                                 "instruments: 1", "samples: 1", "song length: 2",
-                                "duration: 1.980 s"}));
+                                "duration: 1.980 s", "instrument 1: square",
+                                "sample 1: square (64 frames, looped)"}));
 }
 
 TEST(ModtoolCli, SyncPrintsMillisecondsPositionRowValue)
@@ -46,6 +49,17 @@ TEST(ModtoolCli, SyncPrintsMillisecondsPositionRowValue)
     EXPECT_EQ(l[1], "300 0 4 1");
     EXPECT_EQ(l[4], "1020 1 0 16");
     EXPECT_EQ(l[7], "1740 1 12 19");
+
+    // Without any: nothing on standard output, a word on standard error.
+    testmod::XmSpec spec = testmod::songSpec(1);
+    for (auto &row : spec.patterns[0])
+        row[0].eff = row[0].param = 0;
+    std::string plain = temp("plain.xm");
+    ASSERT_TRUE(testmod::writeFile(plain, testmod::xmBytes(spec)));
+    r = modtool("sync " + plain);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "modtool: " + plain + ": no sync marks\n");
 }
 
 TEST(ModtoolCli, RenderWritesAWaveAndReportsSpeed)
@@ -62,17 +76,54 @@ TEST(ModtoolCli, RenderWritesAWaveAndReportsSpeed)
     EXPECT_EQ(data.size() - 44, size_t(3 + 3 * 64) * 441 * 4);
 }
 
+// Usage errors: status 2, one line naming the fault and one pointing to help.
 TEST(ModtoolCli, BadArgumentsAreUsageErrors)
 {
     std::string s = song();
     for (const std::string &args :
          {std::string("render ") + s, "render " + s + " -o x.wav --mode fast",
           "render " + s + " -o x.wav --rate 12", "render " + s + " -o x.wav --loops 0",
-          "convert " + s, std::string("info")}) {
+          "render " + s + " -o x.wav --format s24", "render " + s + " -o x.wav --channels 3",
+          "convert " + s, std::string("info"), "play " + s + " --echo"}) {
         ToolRun r = modtool(args);
-        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_EQ(lines(r.err).size(), 2u) << args << ": " << r.err;
         EXPECT_EQ(r.err.rfind("modtool: ", 0), 0u) << args;
     }
+}
+
+// Help goes to standard output with status 0; -o - puts the same WAVE on
+// standard output as a file gets (the header's sizes fixed up when the
+// output can seek), and the report moves to standard error.
+TEST(ModtoolCli, HelpAndStandardOutput)
+{
+    for (std::string args : {"--help", "help render", "render --help"}) {
+        ToolRun r = modtool(args);
+        EXPECT_EQ(r.status, 0) << args;
+        EXPECT_EQ(r.out.rfind("usage: modtool ", 0), 0u) << args;
+    }
+    std::string s = song(), wav = temp("file.wav");
+    ToolRun file = modtool("render -o " + wav + " " + s);
+    ToolRun piped = modtool("render " + s + " -o -");
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(piped.out, slurp(wav));
+    EXPECT_EQ(piped.err.rfind("rendered ", 0), 0u);
+
+    // Float mono: the mean of left and right, full scale 1.0.
+    ToolRun f32 = modtool("render " + s + " -o - --format f32 --channels 1");
+    ASSERT_EQ(f32.status, 0) << f32.err;
+    const std::string &pcm = file.status == 0 ? slurp(wav) : "";
+    ASSERT_EQ(f32.out.size(), pcm.size());
+    EXPECT_EQ(f32.out.substr(20, 4), std::string("\x03\x00\x01\x00", 4));  // IEEE float, 1 channel
+    size_t differ = 0;
+    for (size_t at = 44; at + 4 <= pcm.size(); at += 4) {
+        int16_t lr[2];
+        float mono;
+        std::memcpy(lr, &pcm[at], 4);
+        std::memcpy(&mono, &f32.out[at], 4);
+        differ += mono != float(lr[0] + lr[1]) / 65536.0f;
+    }
+    EXPECT_EQ(differ, 0u);
 }
 
 TEST(ModtoolCli, BadInputGivesOneLineAndStatusOne)
@@ -109,6 +160,57 @@ TEST(ModtoolCli, BadInputGivesOneLineAndStatusOne)
             }
         }
     }
+}
+
+// Sixteen channels of a full-volume square wave clip at 16 bits; float
+// output carries the mixer's values from before that conversion.
+TEST(ModtoolCli, RenderFloatKeepsPeaksAboveFullScale)
+{
+    testmod::XmSpec spec;
+    spec.channels = 16;
+    spec.orders = {0};
+    spec.patterns = {std::vector<std::vector<testmod::Cell>>(4, std::vector<testmod::Cell>(16))};
+    for (testmod::Cell &c : spec.patterns[0][0])
+        c = testmod::Cell{49, 1, 0x50, 0, 0};
+    std::string loud = temp("loud.xm"), s16 = temp("loud16.wav"), f32 = temp("loud32.wav");
+    ASSERT_TRUE(testmod::writeFile(loud, testmod::xmBytes(spec)));
+    ASSERT_EQ(modtool("render " + loud + " -o " + s16).status, 0);
+    ASSERT_EQ(modtool("render " + loud + " -o " + f32 + " --format f32").status, 0);
+    std::string a = slurp(s16), b = slurp(f32);
+    ASSERT_EQ(b.size() - 44, 2 * (a.size() - 44));
+    int16_t peak16 = 0;
+    float peak32 = 0;
+    for (size_t at = 44; at + 2 <= a.size(); at += 2) {
+        int16_t v;
+        float f;
+        std::memcpy(&v, &a[at], 2);
+        std::memcpy(&f, &b[44 + 2 * (at - 44)], 4);
+        peak16 = std::max<int16_t>(peak16, v);
+        peak32 = std::max(peak32, f);
+    }
+    EXPECT_EQ(peak16, 32767) << "the song is meant to clip at 16 bits";
+    EXPECT_GT(peak32, 1.5f);
+}
+
+// A section is the same sound as that part of the whole song, to the frame
+// (the song plays from its beginning, so speed and volumes are as there).
+TEST(ModtoolCli, RenderSectionIsThatPartOfTheSong)
+{
+    std::string s = song(), whole = temp("whole.wav"), first = temp("first.wav"),
+                second = temp("second.wav");
+    ASSERT_EQ(modtool("render " + s + " -o " + whole).status, 0);
+    ASSERT_EQ(modtool("render " + s + " -o " + first + " --end 0").status, 0);
+    ToolRun r = modtool("render " + s + " --start 1 --end 1 -o " + second);
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string w = slurp(whole), a = slurp(first), b = slurp(second);
+    ASSERT_GT(a.size(), 44u);
+    ASSERT_GT(b.size(), 44u);
+    EXPECT_EQ(a.size() + b.size() - 88, w.size() - 44);
+    EXPECT_TRUE(w.compare(a.size(), std::string::npos, b, 44) == 0);
+    r = modtool("render " + s + " --start 2 -o " + second);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(lines(r.err), std::vector<std::string>{"modtool: " + s +
+                                                     ": the song's last position is 1"});
 }
 
 // A render replaces its output only when it succeeded: never the input
@@ -228,10 +330,64 @@ TEST(ModtoolCli, PlayEchoPresetsAreAcceptedAndUnknownOnesRefused)
         EXPECT_NE(slurp(out).find(", echo " + name + "\n"), std::string::npos) << slurp(out);
     }
     ToolRun r = modtool("play " + s + " --echo cave");
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2);
     EXPECT_TRUE(r.out.empty());
     EXPECT_EQ(lines(r.err).at(0), "modtool: unknown echo preset cave (room, hall or long)");
-    r = modtool("play " + s + " --echo");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err.rfind("modtool: play takes", 0), 0u) << r.err;
+}
+
+// Pause stops the song, not just the sound: while paused the status line's
+// row and song time stand still, and play goes on from that row. Keys come
+// through a pipe, so timing only decides how many lines there are.
+TEST(ModtoolCli, PauseKeepsTheSongWhereItWas)
+{
+    std::string s = song(), out = temp("pause.out");
+    std::string cmd = "(sleep 0.4; printf ' '; sleep 1.2; printf ' '; sleep 0.3; printf q) | "
+                      "Q5_ALSA_DEVICE=null timeout 30 " + std::string(MODTOOL_PATH) + " play " +
+                      s + " > " + out + " 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    std::string text = slurp(out);
+    for (char &c : text)
+        c = c == '\r' ? '\n' : c;
+    std::vector<std::string> paused, after;
+    for (const std::string &line : lines(text)) {
+        size_t end = line.find("  spd");  // "pos P/L  m:ss/m:ss  pat N row R"
+        if (line.rfind("pos ", 0) != 0 || end == std::string::npos)
+            continue;
+        if (line.find("paused") != std::string::npos)
+            paused.push_back(line.substr(0, end));
+        else if (!paused.empty())
+            after.push_back(line.substr(0, end));
+    }
+    ASSERT_GE(paused.size(), 10u) << text;
+    for (const std::string &p : paused)
+        EXPECT_EQ(p, paused[0]);
+    // The first line after the pause is at most a couple of rows on.
+    ASSERT_FALSE(after.empty());
+    auto rowOf = [](const std::string &l) { return std::stoi(l.substr(l.rfind("row ") + 4)); };
+    EXPECT_LE(rowOf(after[0]) - rowOf(paused[0]), 3) << after[0] << " after " << paused[0];
+}
+
+// A seek back reads rows again, which is not the song coming round: after
+// left in the middle of the song it plays on to its last position and then
+// ends by itself.
+TEST(ModtoolCli, SeekBackPlaysOnToTheEnd)
+{
+    std::string s = temp("three.xm"), out = temp("seek.out");
+    ASSERT_TRUE(testmod::writeFile(s, testmod::xmBytes(testmod::songSpec(3))));
+    std::string cmd = "(sleep 1.5; printf '\\033[D'; sleep 3) | Q5_ALSA_DEVICE=null timeout 30 " +
+                      std::string(MODTOOL_PATH) + " play " + s + " > " + out + " 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    std::string text = slurp(out);
+    for (char &c : text)
+        c = c == '\r' ? '\n' : c;
+    std::vector<int> positions;
+    for (const std::string &line : lines(text))
+        if (line.rfind("pos ", 0) == 0 && (positions.empty() || positions.back() != line[4] - '0'))
+            positions.push_back(line[4] - '0');
+    int back = 0;
+    for (size_t i = 1; i < positions.size(); i++)
+        back += positions[i] < positions[i - 1];
+    EXPECT_EQ(back, 1) << text;
+    ASSERT_FALSE(positions.empty());
+    EXPECT_EQ(positions.back(), 2) << text;
 }

@@ -27,7 +27,7 @@ TEST(CorpusModtool, EveryModuleRendersOnePass)
                 files.push_back(e.path());
     }
     if (files.empty())
-        GTEST_SKIP() << "no corpus at " << root << " (fetch it with fetch-modules.sh)";
+        GTEST_SKIP() << "no corpus at " << root << " (fetch it with scripts/fetch-modules.sh)";
     std::sort(files.begin(), files.end());
     for (const fs::path &f : files) {
         PassOptions options;
