@@ -4,11 +4,12 @@
 #include "sound/api/errors.h"
 #include "sound/api/mapi.h"
 #include "sound/api/midasdll.h"
+#include "sound/api/mexport.h"
 #include "sound/player/gmpmodule.h"
 
 using mapi::fail;
 
-int MIDASgetSampleInfo(MIDASmodule module, int sampleNum, MIDASsampleInfo *info)
+Q5SOUND_API int MIDASgetSampleInfo(MIDASmodule module, int sampleNum, MIDASsampleInfo *info)
 {
     if (!mapi::liveModule(module) || info == nullptr || sampleNum < 0 ||
         unsigned(sampleNum) >= module->numSamples)
