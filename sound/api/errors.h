@@ -90,9 +90,9 @@ void midasError(int code);
 void midasUninitError(int code);
 
 // Returns the code of x from the calling function when it is not errOK.
-#define CHECK(x)                  \
-    do {                          \
-        int error_ = (x);         \
-        if (error_ != errOK)      \
-            return error_;        \
+#define CHECK(x)                                                                                   \
+    do {                                                                                           \
+        int error_ = (x);                                                                          \
+        if (error_ != errOK)                                                                       \
+            return error_;                                                                         \
     } while (0)

@@ -15,20 +15,20 @@ enum { midasNumSoundDevices = 2 };
 extern SoundDevice *midasSoundDevices[midasNumSoundDevices];
 
 // Configuration (midasSetDefaults gives the defaults in the comments).
-extern int midasSDNumber;        // -1: detect; else index in midasSoundDevices
+extern int midasSDNumber;  // -1: detect; else index in midasSoundDevices
 extern int midasSDPort, midasSDIRQ, midasSDDMA, midasSDCard;  // -1: not set
-extern int midasOutputMode;      // 0: the device's default (sdMono...)
-extern int midasMixRate;         // 44100 Hz
-extern int midasAmplification;   // -1: the device's default
+extern int midasOutputMode;                                   // 0: the device's default (sdMono...)
+extern int midasMixRate;                                      // 44100 Hz
+extern int midasAmplification;                                // -1: the device's default
 
 // What is open. midasClose undoes each in reverse order of start-up; each
 // flag is set right after its step succeeds and cleared after its undo.
 extern SoundDevice *midasSD;
-extern int midasSDInit;      // the device's Init succeeded
-extern int midasSDChans;     // the device's channels are open
+extern int midasSDInit;   // the device's Init succeeded
+extern int midasSDChans;  // the device's channels are open
 extern unsigned midasChannels;
-extern int midasGMPInit;     // gmpInit done
-extern int midasGMPPlay;     // a song is playing
+extern int midasGMPInit;  // gmpInit done
+extern int midasGMPPlay;  // a song is playing
 extern int midasEMSInit, midasTMRInit, midasTMRPlay, midasTMRMusic, midasDisableEMS;
 extern PlayState *midasPlayHandle;  // the single-song layer's song
 

@@ -46,72 +46,72 @@ extern "C" {
 /* The numbers are fixed; the rows no path of this library produces (EMS,
  * DMA, DPMI, DirectSound) keep their numbers too. */
 enum {
-    MIDAS_ERR_OK = 0,                           /* "OK" */
-    MIDAS_ERR_UNDEFINED = 1,                    /* "Undefined error" */
-    MIDAS_ERR_OUT_OF_MEMORY = 2,                /* "Out of memory" */
-    MIDAS_ERR_HEAP_CORRUPTED = 3,               /* "Heap corrupted" */
-    MIDAS_ERR_INVALID_BLOCK = 4,                /* "Invalid memory block" */
-    MIDAS_ERR_OUT_OF_EMS = 5,                   /* "Out of EMS memory" */
-    MIDAS_ERR_EMS_HEAP_CORRUPTED = 6,           /* "EMS memory heap corrupted" */
-    MIDAS_ERR_INVALID_EMS_BLOCK = 7,            /* "Invalid EMS memory block" */
-    MIDAS_ERR_EMM_FAILURE = 8,                  /* "Expanded Memory Manager failure" */
-    MIDAS_ERR_OUT_OF_CARD_MEMORY = 9,           /* "Out of soundcard memory" */
-    MIDAS_ERR_CARD_HEAP_CORRUPTED = 10,         /* "Soundcard memory heap corrupted" */
-    MIDAS_ERR_INVALID_CARD_BLOCK = 11,          /* "Invalid soundcard memory block" */
-    MIDAS_ERR_NO_SAMPLE_HANDLES = 12,           /* "Out of sample handles" */
-    MIDAS_ERR_FILE_OPEN = 13,                   /* "Unable to open file" */
-    MIDAS_ERR_FILE_READ = 14,                   /* "Unable to read file" */
-    MIDAS_ERR_INVALID_MODULE = 15,              /* "Invalid module file" */
-    MIDAS_ERR_INVALID_INST = 16,                /* "Invalid instrument in module" */
-    MIDAS_ERR_INVALID_PATT = 17,                /* "Invalid pattern data in module" */
-    MIDAS_ERR_INVALID_CHAN_NUMBER = 18,         /* "Invalid channel number" */
-    MIDAS_ERR_INVALID_SAMPLE_HANDLE = 19,       /* "Invalid sample handle" */
-    MIDAS_ERR_NO_CHANNELS = 20,                 /* "Sound Device channels not open" */
-    MIDAS_ERR_SD_FAILURE = 21,                  /* "Sound Device hardware failure" */
-    MIDAS_ERR_INVALID_ARGUMENTS = 22,           /* "Invalid function arguments" */
-    MIDAS_ERR_FILE_NOT_FOUND = 23,              /* "File does not exist" */
-    MIDAS_ERR_INVALID_FILE_HANDLE = 24,         /* "Invalid file handle" */
-    MIDAS_ERR_ACCESS_DENIED = 25,               /* "Access denied" */
-    MIDAS_ERR_FILE_EXISTS = 26,                 /* "File exists" */
-    MIDAS_ERR_TOO_MANY_FILES = 27,              /* "Too many open files" */
-    MIDAS_ERR_DISK_FULL = 28,                   /* "Disk full" */
-    MIDAS_ERR_END_OF_FILE = 29,                 /* "Unexpected end of file" */
-    MIDAS_ERR_INVALID_PATH = 30,                /* "Invalid path" */
-    MIDAS_ERR_FILE_WRITE = 31,                  /* "Unable to write file" */
-    MIDAS_ERR_VDS_LOCK = 32,                    /* "Unable to lock Virtual DMA buffer" */
-    MIDAS_ERR_VDS_UNAVAILABLE = 33,             /* "Unable to use Virtual DMA Services" */
-    MIDAS_ERR_VDS_VERSION = 34,                 /* "Invalid Virtual DMA Service version" */
-    MIDAS_ERR_DPMI_FAILURE = 35,                /* "DPMI failure" */
-    MIDAS_ERR_INVALID_DESCRIPTOR = 36,          /* "Invalid segment descriptor" */
-    MIDAS_ERR_OUT_OF_RESOURCES = 37,            /* "Out of system resources" */
-    MIDAS_ERR_INVALID_DEVICE = 38,              /* "Invalid device used" */
-    MIDAS_ERR_UNSUPPORTED = 39,                 /* "Unsupported function used" */
-    MIDAS_ERR_DEVICE_NOT_AVAILABLE = 40,        /* "Device is not available" */
-    MIDAS_ERR_DEVICE_BUSY = 41,                 /* "Device is busy" */
-    MIDAS_ERR_BAD_MODE = 42,                    /* "Unsupported output mode used" */
-    MIDAS_ERR_UNABLE_TO_LOCK = 43,              /* "Unable to lock memory" */
-    MIDAS_ERR_NO_WINDOW_HANDLE = 44,            /* "DirectSound Window Handle not set" */
-    MIDAS_ERR_INVALID_ADPCM = 45,               /* "Invalid ADPCM data" */
-    MIDAS_ERR_INVALID_SAMPLE_TYPE = 46,         /* "Invalid sample type" */
-    MIDAS_ERR_NO_MODULE_PLAYING = 47,           /* "No module is being played" */
-    MIDAS_ERR_OUT_OF_CHANNELS = 48,             /* "Out of sound channels" */
-    MIDAS_ERR_NO_DIRECT_SOUND_LIB = 49,         /* "Couldn't load dsound.dll" */
-    MIDAS_ERR_BAD_WAVE = 50,                    /* "Bad WAVE file" */
-    MIDAS_ERR_UNSUPPORTED_SAMPLE_FORMAT = 51,   /* "Unsupported sample data format" */
+    MIDAS_ERR_OK = 0,                         /* "OK" */
+    MIDAS_ERR_UNDEFINED = 1,                  /* "Undefined error" */
+    MIDAS_ERR_OUT_OF_MEMORY = 2,              /* "Out of memory" */
+    MIDAS_ERR_HEAP_CORRUPTED = 3,             /* "Heap corrupted" */
+    MIDAS_ERR_INVALID_BLOCK = 4,              /* "Invalid memory block" */
+    MIDAS_ERR_OUT_OF_EMS = 5,                 /* "Out of EMS memory" */
+    MIDAS_ERR_EMS_HEAP_CORRUPTED = 6,         /* "EMS memory heap corrupted" */
+    MIDAS_ERR_INVALID_EMS_BLOCK = 7,          /* "Invalid EMS memory block" */
+    MIDAS_ERR_EMM_FAILURE = 8,                /* "Expanded Memory Manager failure" */
+    MIDAS_ERR_OUT_OF_CARD_MEMORY = 9,         /* "Out of soundcard memory" */
+    MIDAS_ERR_CARD_HEAP_CORRUPTED = 10,       /* "Soundcard memory heap corrupted" */
+    MIDAS_ERR_INVALID_CARD_BLOCK = 11,        /* "Invalid soundcard memory block" */
+    MIDAS_ERR_NO_SAMPLE_HANDLES = 12,         /* "Out of sample handles" */
+    MIDAS_ERR_FILE_OPEN = 13,                 /* "Unable to open file" */
+    MIDAS_ERR_FILE_READ = 14,                 /* "Unable to read file" */
+    MIDAS_ERR_INVALID_MODULE = 15,            /* "Invalid module file" */
+    MIDAS_ERR_INVALID_INST = 16,              /* "Invalid instrument in module" */
+    MIDAS_ERR_INVALID_PATT = 17,              /* "Invalid pattern data in module" */
+    MIDAS_ERR_INVALID_CHAN_NUMBER = 18,       /* "Invalid channel number" */
+    MIDAS_ERR_INVALID_SAMPLE_HANDLE = 19,     /* "Invalid sample handle" */
+    MIDAS_ERR_NO_CHANNELS = 20,               /* "Sound Device channels not open" */
+    MIDAS_ERR_SD_FAILURE = 21,                /* "Sound Device hardware failure" */
+    MIDAS_ERR_INVALID_ARGUMENTS = 22,         /* "Invalid function arguments" */
+    MIDAS_ERR_FILE_NOT_FOUND = 23,            /* "File does not exist" */
+    MIDAS_ERR_INVALID_FILE_HANDLE = 24,       /* "Invalid file handle" */
+    MIDAS_ERR_ACCESS_DENIED = 25,             /* "Access denied" */
+    MIDAS_ERR_FILE_EXISTS = 26,               /* "File exists" */
+    MIDAS_ERR_TOO_MANY_FILES = 27,            /* "Too many open files" */
+    MIDAS_ERR_DISK_FULL = 28,                 /* "Disk full" */
+    MIDAS_ERR_END_OF_FILE = 29,               /* "Unexpected end of file" */
+    MIDAS_ERR_INVALID_PATH = 30,              /* "Invalid path" */
+    MIDAS_ERR_FILE_WRITE = 31,                /* "Unable to write file" */
+    MIDAS_ERR_VDS_LOCK = 32,                  /* "Unable to lock Virtual DMA buffer" */
+    MIDAS_ERR_VDS_UNAVAILABLE = 33,           /* "Unable to use Virtual DMA Services" */
+    MIDAS_ERR_VDS_VERSION = 34,               /* "Invalid Virtual DMA Service version" */
+    MIDAS_ERR_DPMI_FAILURE = 35,              /* "DPMI failure" */
+    MIDAS_ERR_INVALID_DESCRIPTOR = 36,        /* "Invalid segment descriptor" */
+    MIDAS_ERR_OUT_OF_RESOURCES = 37,          /* "Out of system resources" */
+    MIDAS_ERR_INVALID_DEVICE = 38,            /* "Invalid device used" */
+    MIDAS_ERR_UNSUPPORTED = 39,               /* "Unsupported function used" */
+    MIDAS_ERR_DEVICE_NOT_AVAILABLE = 40,      /* "Device is not available" */
+    MIDAS_ERR_DEVICE_BUSY = 41,               /* "Device is busy" */
+    MIDAS_ERR_BAD_MODE = 42,                  /* "Unsupported output mode used" */
+    MIDAS_ERR_UNABLE_TO_LOCK = 43,            /* "Unable to lock memory" */
+    MIDAS_ERR_NO_WINDOW_HANDLE = 44,          /* "DirectSound Window Handle not set" */
+    MIDAS_ERR_INVALID_ADPCM = 45,             /* "Invalid ADPCM data" */
+    MIDAS_ERR_INVALID_SAMPLE_TYPE = 46,       /* "Invalid sample type" */
+    MIDAS_ERR_NO_MODULE_PLAYING = 47,         /* "No module is being played" */
+    MIDAS_ERR_OUT_OF_CHANNELS = 48,           /* "Out of sound channels" */
+    MIDAS_ERR_NO_DIRECT_SOUND_LIB = 49,       /* "Couldn't load dsound.dll" */
+    MIDAS_ERR_BAD_WAVE = 50,                  /* "Bad WAVE file" */
+    MIDAS_ERR_UNSUPPORTED_SAMPLE_FORMAT = 51, /* "Unsupported sample data format" */
     MIDAS_ERR_NUM_CODES = 52
 };
 
 /* ---- Sample types: MIDASloadRawSample, the stream calls ---- */
 enum {
-    MIDAS_SAMPLE_NONE = 0,          /* no data */
-    MIDAS_SAMPLE_8BIT_MONO = 1,     /* unsigned, 128 = silence; 1 byte a frame */
-    MIDAS_SAMPLE_16BIT_MONO = 2,    /* signed, native byte order; 2 bytes */
-    MIDAS_SAMPLE_8BIT_STEREO = 3,   /* unsigned, left then right; 2 bytes */
-    MIDAS_SAMPLE_16BIT_STEREO = 4,  /* signed, left then right; 4 bytes */
-    MIDAS_SAMPLE_ADPCM_MONO = 5,    /* 4-bit block ADPCM: streams only */
-    MIDAS_SAMPLE_ADPCM_STEREO = 6,  /* 4-bit block ADPCM: streams only */
-    MIDAS_SAMPLE_ULAW_MONO = 7,     /* one mu-law code a frame */
-    MIDAS_SAMPLE_ULAW_STEREO = 8    /* two mu-law codes a frame */
+    MIDAS_SAMPLE_NONE = 0,         /* no data */
+    MIDAS_SAMPLE_8BIT_MONO = 1,    /* unsigned, 128 = silence; 1 byte a frame */
+    MIDAS_SAMPLE_16BIT_MONO = 2,   /* signed, native byte order; 2 bytes */
+    MIDAS_SAMPLE_8BIT_STEREO = 3,  /* unsigned, left then right; 2 bytes */
+    MIDAS_SAMPLE_16BIT_STEREO = 4, /* signed, left then right; 4 bytes */
+    MIDAS_SAMPLE_ADPCM_MONO = 5,   /* 4-bit block ADPCM: streams only */
+    MIDAS_SAMPLE_ADPCM_STEREO = 6, /* 4-bit block ADPCM: streams only */
+    MIDAS_SAMPLE_ULAW_MONO = 7,    /* one mu-law code a frame */
+    MIDAS_SAMPLE_ULAW_STEREO = 8   /* two mu-law codes a frame */
 };
 
 /* A loaded module, owned by the application until MIDASfreeModule. */
@@ -122,40 +122,40 @@ typedef int MIDASmodulePlayHandle;
 /* Options of MIDASsetOption / MIDASgetOption. Set them after MIDASstartup
  * and before MIDASinit (the stereo separation before loading a module). */
 enum {
-    MIDAS_OPTION_MIXRATE = 1,          /* Hz, default 44100 */
-    MIDAS_OPTION_OUTPUTMODE = 2,       /* 1 mono, 2 stereo, 4 8-bit, 8 16-bit; 0 default */
-    MIDAS_OPTION_MIXBUFLEN = 3,        /* output buffer, ms, default 500 */
-    MIDAS_OPTION_MIXBUFBLOCKS = 4,     /* stored only */
-    MIDAS_OPTION_DSOUND_MODE = 5,      /* stored only */
-    MIDAS_OPTION_DSOUND_HWND = 6,      /* stored only */
-    MIDAS_OPTION_DSOUND_OBJECT = 7,    /* stored only */
-    MIDAS_OPTION_DSOUND_BUFLEN = 8,    /* stored only */
+    MIDAS_OPTION_MIXRATE = 1,                /* Hz, default 44100 */
+    MIDAS_OPTION_OUTPUTMODE = 2,             /* 1 mono, 2 stereo, 4 8-bit, 8 16-bit; 0 default */
+    MIDAS_OPTION_MIXBUFLEN = 3,              /* output buffer, ms, default 500 */
+    MIDAS_OPTION_MIXBUFBLOCKS = 4,           /* stored only */
+    MIDAS_OPTION_DSOUND_MODE = 5,            /* stored only */
+    MIDAS_OPTION_DSOUND_HWND = 6,            /* stored only */
+    MIDAS_OPTION_DSOUND_OBJECT = 7,          /* stored only */
+    MIDAS_OPTION_DSOUND_BUFLEN = 8,          /* stored only */
     MIDAS_OPTION_16BIT_ULAW_AUTOCONVERT = 9, /* non-zero (default 1): integer mixing keeps
                                                 16-bit samples as mu-law */
-    MIDAS_OPTION_FILTER_MODE = 10,     /* output filter: 0 none, 1 or 2, 3 automatic (default) */
-    MIDAS_OPTION_OVERSAMPLING = 11,    /* 1 = interpolating mixing; any other value is 0 */
+    MIDAS_OPTION_FILTER_MODE = 10,       /* output filter: 0 none, 1 or 2, 3 automatic (default) */
+    MIDAS_OPTION_OVERSAMPLING = 11,      /* 1 = interpolating mixing; any other value is 0 */
     MIDAS_OPTION_STEREO_SEPARATION = 12, /* 0..64 for MOD and S3M channels, default 64 */
-    MIDAS_OPTION_FORCE_NO_SOUND = 13   /* non-zero: the silent device */
+    MIDAS_OPTION_FORCE_NO_SOUND = 13     /* non-zero: the silent device */
 };
 
 typedef struct {
-    char songName[32];       /* always NUL-terminated */
-    unsigned songLength;     /* song positions */
+    char songName[32];   /* always NUL-terminated */
+    unsigned songLength; /* song positions */
     unsigned numPatterns;
     unsigned numInstruments;
     unsigned numChannels;
 } ModuleInfo;
 
 typedef struct {
-    char instName[32];       /* always NUL-terminated */
+    char instName[32]; /* always NUL-terminated */
 } InstrumentInfo;
 
 typedef struct {
     unsigned position;
     unsigned pattern;
     unsigned row;
-    unsigned syncInfo;       /* last music-sync argument; 0xFFFFFFFF before the first */
-    unsigned songLoopCount;  /* times the song has wrapped */
+    unsigned syncInfo;      /* last music-sync argument; 0xFFFFFFFF before the first */
+    unsigned songLoopCount; /* times the song has wrapped */
 } PlayStatus;
 
 /* Called on the player thread for every music-sync command: its 8-bit
@@ -364,14 +364,14 @@ int MIDASresumeStream(MIDASstreamHandle stream);
  * A multi-tap delay line on the mixed output, with feedback. Gains and
  * feedback in 16.16 fixed point (65536 = 1.0), delays in ms as 16.16. */
 typedef struct {
-    unsigned delay;       /* 16.16 ms */
-    int gain;             /* 16.16 */
-    int reverseChannels;  /* non-zero: left and right swapped in this tap */
-    unsigned filterType;  /* 0 none, 1 low-pass, 2 high-pass */
+    unsigned delay;      /* 16.16 ms */
+    int gain;            /* 16.16 */
+    int reverseChannels; /* non-zero: left and right swapped in this tap */
+    unsigned filterType; /* 0 none, 1 low-pass, 2 high-pass */
 } MIDASecho;
 typedef struct {
-    int feedback;         /* 16.16: share of the output fed back */
-    int gain;             /* 16.16: gain applied to the output */
+    int feedback; /* 16.16: share of the output fed back */
+    int gain;     /* 16.16: gain applied to the output */
     unsigned numEchoes;
     MIDASecho *echoes;
 } MIDASechoSet;
@@ -477,9 +477,9 @@ int MIDASrenderInit(int flags, MIDASrenderCallback callback, void *userData);
 int MIDASrender(void *buffer, unsigned frames, unsigned *rendered);
 
 typedef struct {
-    unsigned long long frames;  /* frames mixed since MIDASrenderInit */
-    unsigned mixRate;           /* Hz */
-    unsigned outputMode;        /* 1 mono or 2 stereo, plus 4 8-bit or 8 16-bit */
+    unsigned long long frames; /* frames mixed since MIDASrenderInit */
+    unsigned mixRate;          /* Hz */
+    unsigned outputMode;       /* 1 mono or 2 stereo, plus 4 8-bit or 8 16-bit */
 } MIDASrenderInfo;
 
 /* The render's progress and format. FALSE with 21 when not rendering, 22
@@ -489,7 +489,7 @@ int MIDASgetRenderInfo(MIDASrenderInfo *info);
 
 /* Where a playing song is. */
 typedef struct {
-    unsigned position;        /* in the order list */
+    unsigned position; /* in the order list */
     unsigned pattern;
     unsigned row;
     unsigned speed;           /* ticks per row */
@@ -512,8 +512,8 @@ typedef struct {
 int MIDASgetSongState(MIDASmodulePlayHandle playHandle, MIDASsongState *state);
 
 typedef struct {
-    char format[8];           /* "MOD", "S3M", "XM" or "IT" */
-    unsigned numSamples;      /* sample slots of the module */
+    char format[8];      /* "MOD", "S3M", "XM" or "IT" */
+    unsigned numSamples; /* sample slots of the module */
 } MIDASmoduleFormat;
 
 /* The file format a module was loaded from. FALSE with 22 for a module that
@@ -531,11 +531,11 @@ const char *MIDASgetDeviceName(void);
 
 /* What a RIFF WAVE file holds (our addition). */
 typedef struct {
-    int sampleType;         /* MIDAS_SAMPLE_8BIT_MONO .. MIDAS_SAMPLE_16BIT_STEREO */
-    unsigned sampleRate;    /* Hz */
-    unsigned channels;      /* 1 or 2 */
-    unsigned bits;          /* 8 or 16 */
-    unsigned dataBytes;     /* bytes of sample data present in the file */
+    int sampleType;      /* MIDAS_SAMPLE_8BIT_MONO .. MIDAS_SAMPLE_16BIT_STEREO */
+    unsigned sampleRate; /* Hz */
+    unsigned channels;   /* 1 or 2 */
+    unsigned bits;       /* 8 or 16 */
+    unsigned dataBytes;  /* bytes of sample data present in the file */
 } MIDASwaveInfo;
 
 /* Reads a WAVE file's header as MIDASloadWaveSample and MIDASplayStream-
@@ -547,12 +547,12 @@ int MIDASgetWaveInfo(const char *fileName, MIDASwaveInfo *info);
 /* What a raw stream of 4-bit ADPCM blocks (MIDAS_SAMPLE_ADPCM_) holds, found
  * by decoding all of it as the streams do (our addition). */
 typedef struct {
-    unsigned long long inputBytes;    /* file length */
-    unsigned long long frames;        /* decoded frames (per channel) */
-    unsigned long long blocks;        /* blocks whose header was accepted */
-    unsigned long long skippedBytes;  /* bytes passed over looking for a header,
+    unsigned long long inputBytes;   /* file length */
+    unsigned long long frames;       /* decoded frames (per channel) */
+    unsigned long long blocks;       /* blocks whose header was accepted */
+    unsigned long long skippedBytes; /* bytes passed over looking for a header,
                                          an incomplete header at the end included */
-    unsigned long long missingBytes;  /* code bytes the last block announced but lacked */
+    unsigned long long missingBytes; /* code bytes the last block announced but lacked */
 } MIDASadpcmInfo;
 
 /* Decodes a file of 1 or 2 channel ADPCM blocks and counts. FALSE with 22
@@ -563,9 +563,9 @@ int MIDASgetAdpcmInfo(const char *fileName, unsigned channels, MIDASadpcmInfo *i
 
 /* ---- Module contents for tools (modtool info) ---- */
 typedef struct {
-    char name[32];           /* always NUL-terminated; empty for an empty slot */
-    unsigned length;         /* frames of sample data, 0 for an empty slot */
-    int looped;              /* 1 when the sample has a loop */
+    char name[32];   /* always NUL-terminated; empty for an empty slot */
+    unsigned length; /* frames of sample data, 0 for an empty slot */
+    int looped;      /* 1 when the sample has a loop */
 } MIDASsampleInfo;
 
 /* The sample in slot sampleNum (0 to the module's sample count - 1, see

@@ -111,8 +111,8 @@ int MIDASaddPostProcessor(MIDASpostProcessor *postProc, unsigned procMode, void 
     if (postProc == nullptr || livePostProcs.has(postProc) ||
         (procMode != MIDAS_POST_PROC_FIRST && procMode != MIDAS_POST_PROC_LAST))
         return fail(errInvalidArguments);
-    int error = dsmAddPostProcessor(reinterpret_cast<PostProcessor *>(postProc), int(procMode),
-                                    userData);
+    int error =
+        dsmAddPostProcessor(reinterpret_cast<PostProcessor *>(postProc), int(procMode), userData);
     if (error != errOK)
         return fail(error);
     livePostProcs.add(postProc);

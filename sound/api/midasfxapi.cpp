@@ -43,7 +43,6 @@ bool resolvePlay(MIDASsamplePlayHandle sample, unsigned *fxHandle)
     return true;
 }
 
-
 }  // namespace
 
 int mapi::closeEffects()

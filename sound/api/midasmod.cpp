@@ -30,7 +30,7 @@ struct SongSlot {
 };
 
 SongSlot *mPlayHandles[gmpMaxSongs];
-int playModuleOpenChannels = 0;     // the channels belong to the playing song
+int playModuleOpenChannels = 0;  // the channels belong to the playing song
 
 // Modules loaded by MIDASloadModule and not freed yet.
 mapi::LiveSet<ModuleRecord *> liveModules;

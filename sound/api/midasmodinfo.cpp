@@ -3,8 +3,8 @@
 
 #include "sound/api/errors.h"
 #include "sound/api/mapi.h"
-#include "sound/api/midasdll.h"
 #include "sound/api/mexport.h"
+#include "sound/api/midasdll.h"
 #include "sound/player/gmpmodule.h"
 
 using mapi::fail;

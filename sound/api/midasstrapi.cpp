@@ -78,8 +78,7 @@ MIDASstreamHandle MIDASplayStreamWaveFile(const char *fileName, unsigned bufferL
 }
 
 Q5SOUND_API
-MIDASstreamHandle MIDASplayStreamPolling(int sampleType, unsigned sampleRate,
-                                         unsigned bufferLength)
+MIDASstreamHandle MIDASplayStreamPolling(int sampleType, unsigned sampleRate, unsigned bufferLength)
 {
     return startStream([&](unsigned channel, strHandle *s) {
         return strPlayStreamPolling(channel, sampleType, sampleRate, bufferLength, s);

@@ -61,8 +61,7 @@ int rfOpenMemory(const void *data, size_t size, rfHandle *handle)
     errno = 0;
     // fmemopen refuses a zero-sized buffer; an empty file is an empty
     // read-write stream of its own, whose size is 0 and whose reads end at once.
-    FILE *f = size ? fmemopen(const_cast<void *>(data), size, "rb")
-                   : fmemopen(nullptr, 1, "w+");
+    FILE *f = size ? fmemopen(const_cast<void *>(data), size, "rb") : fmemopen(nullptr, 1, "w+");
     if (f == nullptr)
         return ErrorCode();
     return openStream(f, handle);

@@ -26,10 +26,7 @@ int mAdpcmInitState(unsigned channels, unsigned blockLength, mAdpcmState **state
     return errOK;
 }
 
-int mAdpcmFreeState(mAdpcmState *state)
-{
-    return memFree(state);
-}
+int mAdpcmFreeState(mAdpcmState *state) { return memFree(state); }
 
 // One code: returns the new predictor, clamped to 16 bits, and moves the step
 // index by the code's magnitude, clamped to the table.
@@ -56,8 +53,8 @@ void mAdpcmDecodeFramesGeneral(mAdpcmState *state, const unsigned char *in, shor
         for (unsigned c = 0; c < state->channels; c++, nibble++) {
             unsigned byte = in[nibble >> 1];
             unsigned code = (nibble & 1) ? (byte & 15) : (byte >> 4);
-            *out++ = static_cast<short>(
-                decodeNibble(code, state->predictor[c], state->stepIndex[c]));
+            *out++ =
+                static_cast<short>(decodeNibble(code, state->predictor[c], state->stepIndex[c]));
         }
     }
 }
@@ -77,8 +74,7 @@ static void decodeMono(mAdpcmState *state, const unsigned char *in, short *out, 
 }
 
 // Stereo: one byte gives one frame, left from the high nibble.
-static void decodeStereo(mAdpcmState *state, const unsigned char *in, short *out,
-                         unsigned frames)
+static void decodeStereo(mAdpcmState *state, const unsigned char *in, short *out, unsigned frames)
 {
     int32_t predL = state->predictor[0], indexL = state->stepIndex[0];
     int32_t predR = state->predictor[1], indexR = state->stepIndex[1];
@@ -94,8 +90,7 @@ static void decodeStereo(mAdpcmState *state, const unsigned char *in, short *out
     state->stepIndex[1] = indexR;
 }
 
-void mAdpcmDecodeFrames(mAdpcmState *state, const unsigned char *in, short *out,
-                        unsigned frames)
+void mAdpcmDecodeFrames(mAdpcmState *state, const unsigned char *in, short *out, unsigned frames)
 {
     if (state->channels == 1 && (frames & 1) == 0)
         decodeMono(state, in, out, frames);

@@ -26,15 +26,15 @@ enum {
 };
 
 struct mAdpcmState {
-    unsigned channels;        // 1 or 2
-    unsigned headerLength;    // 6 + 3 x channels
+    unsigned channels;                      // 1 or 2
+    unsigned headerLength;                  // 6 + 3 x channels
     unsigned char header[mAdpcmMaxHeader];  // header bytes collected so far
     unsigned char *headerWrite;             // next byte of header[] to fill
-    unsigned headerLeft;      // header bytes still to collect
-    unsigned dataLeft;        // code bytes left in the current block
-    unsigned blockLength;     // given at creation; the decoder takes lengths from headers
-    int32_t predictor[mAdpcmMaxChannels];   // -32768..32767
-    int32_t stepIndex[mAdpcmMaxChannels];   // 0..88
+    unsigned headerLeft;                    // header bytes still to collect
+    unsigned dataLeft;                      // code bytes left in the current block
+    unsigned blockLength;  // given at creation; the decoder takes lengths from headers
+    int32_t predictor[mAdpcmMaxChannels];  // -32768..32767
+    int32_t stepIndex[mAdpcmMaxChannels];  // 0..88
 };
 
 // Creates a decoder for 1 or 2 channels (22 for any other count).
@@ -54,7 +54,6 @@ int mAdpcmDecode(const unsigned char *in, unsigned inBytes, short *out, unsigned
 // mono frames must be even) into out, updating the state's predictors and
 // step indices. mAdpcmDecodeFrames takes the fast mono or stereo path;
 // mAdpcmDecodeFramesGeneral is the plain per-nibble loop they must match.
-void mAdpcmDecodeFrames(mAdpcmState *state, const unsigned char *in, short *out,
-                        unsigned frames);
+void mAdpcmDecodeFrames(mAdpcmState *state, const unsigned char *in, short *out, unsigned frames);
 void mAdpcmDecodeFramesGeneral(mAdpcmState *state, const unsigned char *in, short *out,
                                unsigned frames);

@@ -13,10 +13,7 @@ int mEchoStereo = 0;
 mEchoEffect *mEchoEffectList = nullptr;
 
 // 16.16 to float.
-static float fixToFloat(int32_t v)
-{
-    return static_cast<float>(v) * (1.0f / 65536.0f);
-}
+static float fixToFloat(int32_t v) { return static_cast<float>(v) * (1.0f / 65536.0f); }
 
 int mEchoBuildEffect(const EchoSet *set, unsigned rate, int stereo, mEchoEffect **effect)
 {
@@ -85,7 +82,8 @@ int mEchoBuildEffect(const EchoSet *set, unsigned rate, int stereo, mEchoEffect 
         }
     }
 
-    error = memAlloc(static_cast<int>(length * sizeof(float)), reinterpret_cast<void **>(&e->buffer));
+    error =
+        memAlloc(static_cast<int>(length * sizeof(float)), reinterpret_cast<void **>(&e->buffer));
     if (error) {
         memFree(e);
         return error;

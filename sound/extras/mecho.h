@@ -25,8 +25,8 @@ enum { mEchoFilterNone = 0, mEchoFilterLowPass = 1, mEchoFilterHighPass = 2 };
 
 // An echo effect as the application describes it.
 struct EchoSet {
-    int32_t feedback;    // 16.16: share of the output fed back into the delay line
-    int32_t gain;        // 16.16: gain of the output
+    int32_t feedback;  // 16.16: share of the output fed back into the delay line
+    int32_t gain;      // 16.16: gain of the output
     uint32_t numEchoes;
     EchoTap *echoes;
 };
@@ -34,7 +34,7 @@ struct EchoSet {
 // Per tap, as the effect runs it. Offsets are distances back from the write
 // index in delay-line elements (stereo lines interleave left and right).
 struct mEchoTapState {
-    uint32_t leftOffset;   // the only one in mono
+    uint32_t leftOffset;  // the only one in mono
     uint32_t rightOffset;
     float prevLeft, prevRight;  // the tap's previous values (filters)
     float curCoef, prevCoef;    // y += prevCoef x previous + curCoef x current
@@ -46,10 +46,10 @@ struct mEchoEffect {
     float feedback, gain;
     unsigned numTaps;
     int stereo;
-    float *buffer;             // delay line, mask + 1 floats
-    unsigned mask;             // delay line length - 1 (a power of two)
+    float *buffer;  // delay line, mask + 1 floats
+    unsigned mask;  // delay line length - 1 (a power of two)
     unsigned writeIndex;
-    mEchoTapState *taps;       // numTaps entries, in the same block as the record
+    mEchoTapState *taps;  // numTaps entries, in the same block as the record
 };
 
 // Outputs are kept within this magnitude before the gain is applied.

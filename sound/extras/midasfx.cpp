@@ -89,10 +89,7 @@ int fxInit(SoundDevice *sd)
     return errOK;
 }
 
-int fxClose(void)
-{
-    return stopPool();
-}
+int fxClose(void) { return stopPool(); }
 
 int fxLoadRawSample(const char *fileName, int sampleType, int loop, unsigned *sampleHandle)
 {
@@ -123,10 +120,7 @@ int fxLoadWaveSample(const char *fileName, int loop, unsigned *sampleHandle)
     return error ? error : closeError;
 }
 
-int fxFreeSample(unsigned sampleHandle)
-{
-    return SD->RemoveSample(sampleHandle);
-}
+int fxFreeSample(unsigned sampleHandle) { return SD->RemoveSample(sampleHandle); }
 
 int fxSetAutoChannels(unsigned count, const unsigned *channels)
 {
@@ -140,8 +134,8 @@ int fxSetAutoChannels(unsigned count, const unsigned *channels)
     if (count > INT_MAX / sizeof(AutoChannel))
         return errOutOfMemory;
     AutoChannel *slots;
-    error = memAlloc(static_cast<int>(count * sizeof(AutoChannel)),
-                     reinterpret_cast<void **>(&slots));
+    error =
+        memAlloc(static_cast<int>(count * sizeof(AutoChannel)), reinterpret_cast<void **>(&slots));
     if (error)
         return error;
     for (unsigned i = 0; i < count; i++)

@@ -16,7 +16,7 @@
 #include "sound/mixer/sdevice.h"
 
 enum {
-    fxAutoChannel = 0xFFFF,   // channel argument: any automatic channel
+    fxAutoChannel = 0xFFFF,  // channel argument: any automatic channel
     fxFirstAutoHandle = 256,
     fxLastAutoHandle = 65534
 };

@@ -354,8 +354,8 @@ int strPlayStreamFile(unsigned channel, const char *fileName, int sampleType, un
     if ((error = fileGetSize(f, &size)) == 0 && static_cast<unsigned long>(size) > 0xFFFFFFFFul)
         error = errInvalidArguments;  // the section length is 32-bit
     if (!error)
-        error = strPlayStreamFileSection(s, channel, f, 0, static_cast<unsigned>(size),
-                                         sampleType, rate, bufferMs, loop);
+        error = strPlayStreamFileSection(s, channel, f, 0, static_cast<unsigned>(size), sampleType,
+                                         rate, bufferMs, loop);
     if (error) {
         fileClose(f);
         freeEntry(s);
@@ -457,20 +457,11 @@ int strStopStream(strStream *s)
     return errOK;
 }
 
-int strSetStreamRate(strStream *s, unsigned rate)
-{
-    return SD->SetRate(s->channel, rate);
-}
+int strSetStreamRate(strStream *s, unsigned rate) { return SD->SetRate(s->channel, rate); }
 
-int strSetStreamVolume(strStream *s, unsigned volume)
-{
-    return SD->SetVolume(s->channel, volume);
-}
+int strSetStreamVolume(strStream *s, unsigned volume) { return SD->SetVolume(s->channel, volume); }
 
-int strSetStreamPanning(strStream *s, int panning)
-{
-    return SD->SetPanning(s->channel, panning);
-}
+int strSetStreamPanning(strStream *s, int panning) { return SD->SetPanning(s->channel, panning); }
 
 int strGetStreamBytesBuffered(strStream *s, unsigned *bytes)
 {
@@ -482,7 +473,4 @@ int strGetStreamBytesBuffered(strStream *s, unsigned *bytes)
     return errOK;
 }
 
-int strPauseStream(strStream *s, int pause)
-{
-    return SD->PauseStream(s->channel, pause);
-}
+int strPauseStream(strStream *s, int pause) { return SD->PauseStream(s->channel, pause); }

@@ -30,32 +30,32 @@
 
 enum {
     strMaxStreams = 32,
-    strKindFile = 1,     // has a writer thread
-    strKindPolling = 3   // fed by the application
+    strKindFile = 1,    // has a writer thread
+    strKindPolling = 3  // fed by the application
 };
 
 struct strStream {
-    unsigned channel;            // mixer channel (first: the API reads it)
-    unsigned char *buffer;       // circular playing buffer
-    unsigned bufferFrames;       // a multiple of 4
-    unsigned bufferBytes;        // bufferFrames x frameSize
+    unsigned channel;                // mixer channel (first: the API reads it)
+    unsigned char *buffer;           // circular playing buffer
+    unsigned bufferFrames;           // a multiple of 4
+    unsigned bufferBytes;            // bufferFrames x frameSize
     std::atomic<unsigned> writePos;  // byte offset where the next data goes
-    unsigned char *readBuffer;   // file streams: file data waiting to be written
-    unsigned readBufferBytes;    // bufferBytes, a quarter of it for ADPCM
-    unsigned frameSize;          // bytes per frame as the mixer plays it: 1, 2 or 4
-    int kind;                    // strKind...
+    unsigned char *readBuffer;       // file streams: file data waiting to be written
+    unsigned readBufferBytes;        // bufferBytes, a quarter of it for ADPCM
+    unsigned frameSize;              // bytes per frame as the mixer plays it: 1, 2 or 4
+    int kind;                        // strKind...
     fileHandle file;
-    long sectionStart;           // byte offset of the data in the file
-    unsigned sectionLength;      // bytes of data
-    unsigned bytesLeft;          // bytes of the section not read yet
-    int loop;                    // start the section again at its end
+    long sectionStart;       // byte offset of the data in the file
+    unsigned sectionLength;  // bytes of data
+    unsigned bytesLeft;      // bytes of the section not read yet
+    int loop;                // start the section again at its end
     std::atomic<int> stopRequest;
-    unsigned pollInterval;       // ms between the writer's passes: buffer ms / 8
+    unsigned pollInterval;  // ms between the writer's passes: buffer ms / 8
     pthread_t thread;
-    mAdpcmState *adpcm;          // types 5 and 6
-    mWaveHandle wave;            // WAVE streams: closed instead of the plain file
+    mAdpcmState *adpcm;  // types 5 and 6
+    mWaveHandle wave;    // WAVE streams: closed instead of the plain file
     unsigned char isAdpcm;
-    unsigned char fillByte;      // silence in the played type
+    unsigned char fillByte;  // silence in the played type
     // Writer thread only: file data read but not yet written.
     const unsigned char *pending;
     unsigned pendingBytes;

@@ -8,10 +8,7 @@
 #include "sound/api/mmem.h"
 #include "sound/mixer/sdevice.h"
 
-static unsigned le16(const unsigned char *p)
-{
-    return p[0] | (static_cast<unsigned>(p[1]) << 8);
-}
+static unsigned le16(const unsigned char *p) { return p[0] | (static_cast<unsigned>(p[1]) << 8); }
 
 static unsigned le32(const unsigned char *p)
 {
@@ -71,8 +68,8 @@ static int readWave(mWaveFile *w)
     if ((error = fileRead(f, buf, 2)) != 0)
         return error;
     unsigned bits = le16(buf);
-    if (fmtLength > 16 && (error = fileSeek(f, static_cast<long>(fmtLength - 16),
-                                            rfSeekRelative)) != 0)
+    if (fmtLength > 16 &&
+        (error = fileSeek(f, static_cast<long>(fmtLength - 16), rfSeekRelative)) != 0)
         return error;
 
     unsigned dataLength;

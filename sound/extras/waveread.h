@@ -10,12 +10,12 @@
 #include "sound/api/file.h"
 
 struct mWaveFile {
-    fileHandle file;       // open, positioned at the data after mWaveOpen
-    int sampleType;        // smp8bitMono, smp16bitMono, smp8bitStereo, smp16bitStereo
-    unsigned sampleRate;   // Hz
-    unsigned dataLength;   // bytes of data present in the file
-    unsigned dataLeft;     // bytes not yet read (the data length at opening)
-    long dataStart;        // file offset of the data
+    fileHandle file;      // open, positioned at the data after mWaveOpen
+    int sampleType;       // smp8bitMono, smp16bitMono, smp8bitStereo, smp16bitStereo
+    unsigned sampleRate;  // Hz
+    unsigned dataLength;  // bytes of data present in the file
+    unsigned dataLeft;    // bytes not yet read (the data length at opening)
+    long dataStart;       // file offset of the data
 };
 typedef mWaveFile *mWaveHandle;
 

@@ -8,8 +8,7 @@
 #include <cpuid.h>
 #endif
 
-int mCpuIsPProFrom(int hasCpuid, const char vendor[12], unsigned maxFunction,
-                   unsigned function1Eax)
+int mCpuIsPProFrom(int hasCpuid, const char vendor[12], unsigned maxFunction, unsigned function1Eax)
 {
     if (!hasCpuid)
         return 0;
@@ -30,20 +29,19 @@ static int hasCpuidInstruction(void)
     return 1;  // every 64-bit x86 processor has it
 #else
     unsigned before, after;
-    __asm__ volatile(
-        "pushfl\n\t"
-        "popl %0\n\t"
-        "movl %0, %1\n\t"
-        "xorl $0x200000, %1\n\t"
-        "pushl %1\n\t"
-        "popfl\n\t"
-        "pushfl\n\t"
-        "popl %1\n\t"
-        "pushl %0\n\t"
-        "popfl\n\t"
-        : "=&r"(before), "=&r"(after)
-        :
-        : "cc");
+    __asm__ volatile("pushfl\n\t"
+                     "popl %0\n\t"
+                     "movl %0, %1\n\t"
+                     "xorl $0x200000, %1\n\t"
+                     "pushl %1\n\t"
+                     "popfl\n\t"
+                     "pushfl\n\t"
+                     "popl %1\n\t"
+                     "pushl %0\n\t"
+                     "popfl\n\t"
+                     : "=&r"(before), "=&r"(after)
+                     :
+                     : "cc");
     return ((before ^ after) & 0x200000) != 0;
 #endif
 }

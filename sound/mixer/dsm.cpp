@@ -36,11 +36,12 @@ int dsmVolumeRamping = 1;
 MixOptions dsmDeviceOptions;
 int (*dsmCpuIsPPro)(void) = mCpuIsPPro;
 
-PostProcessor dsmFilters = {nullptr, nullptr, nullptr, dsmFilterFloatMono,
-                            dsmFilterFloatStereo, dsmFilterIntMono, dsmFilterIntStereo};
+PostProcessor dsmFilters = {
+    nullptr,          nullptr,           nullptr, dsmFilterFloatMono, dsmFilterFloatStereo,
+    dsmFilterIntMono, dsmFilterIntStereo};
 
-static int dsmIntMixing;      // integer mixing in use
-int dsmUlawConvert;           // 16-bit samples become mu-law on AddSample
+static int dsmIntMixing;  // integer mixing in use
+int dsmUlawConvert;       // 16-bit samples become mu-law on AddSample
 
 // Raw blocks behind the 1024-aligned buffer and tables (null when absent).
 static void *mixBufferBlock, *volTableBlock, *ulawTableBlock, *byteFloatBlock, *ulawFloatBlock;
@@ -70,24 +71,15 @@ unsigned dsmFrameShift(int type)
     switch (type) {
     case smp16bitMono:
     case smp8bitStereo:
-    case smpUlawStereo:
-        return 1;
-    case smp16bitStereo:
-        return 2;
-    default:
-        return 0;
+    case smpUlawStereo: return 1;
+    case smp16bitStereo: return 2;
+    default: return 0;
     }
 }
 
-static int interpolating(void)
-{
-    return (dsmMode & dsmModeInterp) != 0;
-}
+static int interpolating(void) { return (dsmMode & dsmModeInterp) != 0; }
 
-static int rampingOn(void)
-{
-    return interpolating() && dsmVolumeRamping;
-}
+static int rampingOn(void) { return interpolating() && dsmVolumeRamping; }
 
 int dsmInit(unsigned mixRate, unsigned mode, const MixOptions &options)
 {

@@ -36,7 +36,7 @@ enum {
 // Channel status.
 enum {
     dsmChStopped = 0,
-    dsmChEnded = 1,     // ended, or about to start
+    dsmChEnded = 1,  // ended, or about to start
     dsmChPlaying = 2,
     dsmChReleased = 3,  // key-off seen
     dsmChFading = 4     // shadow channel fading out
@@ -44,43 +44,43 @@ enum {
 
 // One mixing channel. Positions and lengths in frames.
 struct MixChannel {
-    void *sample;            // first frame of the playing sample or stream buffer
-    int sampleType;          // type as stored (picks the routine and frame size)
-    int origSampleType;      // type as handed in (converts byte positions)
-    int location;            // 0 = nothing to play
+    void *sample;        // first frame of the playing sample or stream buffer
+    int sampleType;      // type as stored (picks the routine and frame size)
+    int origSampleType;  // type as handed in (converts byte positions)
+    int location;        // 0 = nothing to play
     unsigned length;
     int loopMode;
     unsigned loop1Start, loop1End;
     int loop1Type;
     unsigned loop2Start, loop2End;
     int loop2Type;
-    unsigned playPos;        // integer playing position
-    unsigned playPosLow;     // fraction of it, 0..0xFFFF
-    unsigned streamWritePos; // streams: frames up to which the buffer is valid
-    unsigned rate;           // Hz; 0 = not mixed
-    int direction;           // 1 forward, -1 backward
-    unsigned sampleHandle;   // 1..1024; 1024 marks a stream
-    int sampleChanged;       // the new sample is copied in at the next SetPosition
-    int panning;             // -64..64, 128 = surround
-    unsigned volume;         // 0..64
+    unsigned playPos;         // integer playing position
+    unsigned playPosLow;      // fraction of it, 0..0xFFFF
+    unsigned streamWritePos;  // streams: frames up to which the buffer is valid
+    unsigned rate;            // Hz; 0 = not mixed
+    int direction;            // 1 forward, -1 backward
+    unsigned sampleHandle;    // 1..1024; 1024 marks a stream
+    int sampleChanged;        // the new sample is copied in at the next SetPosition
+    int panning;              // -64..64, 128 = surround
+    unsigned volume;          // 0..64
     int muted;
-    int status;              // dsmCh...
-    int loopNum;             // 1 or 2
+    int status;   // dsmCh...
+    int loopNum;  // 1 or 2
     sdLoopCallback loopCallback;
-    int leftVol, rightVol;   // current volumes, 16.16 on 0..64
+    int leftVol, rightVol;  // current volumes, 16.16 on 0..64
     int leftVolTarget, rightVolTarget;
     int leftRampStep, rightRampStep;  // largest change per output frame, 16.16
     int ramping;
     // Kept by the mixing loop between the distance and end checks.
-    int partner;             // interpolation partner offset of the segment
-    unsigned prevPos;        // position when the distance was computed
+    int partner;       // interpolation partner offset of the segment
+    unsigned prevPos;  // position when the distance was computed
 };
 
 // One sample slot. Lengths and loops in frames.
 struct MixSample {
     void *sample;
-    int sampleType;          // as stored (after a possible mu-law conversion)
-    int origSampleType;      // as handed in
+    int sampleType;      // as stored (after a possible mu-law conversion)
+    int origSampleType;  // as handed in
     int location;
     unsigned length;
     int loopMode;
@@ -89,7 +89,7 @@ struct MixSample {
     unsigned loop2Start, loop2End;
     int loop2Type;
     int inUse;
-    int copied;              // the mixer owns the data and frees it on removal
+    int copied;  // the mixer owns the data and frees it on removal
 };
 
 // A post-processor: called on the whole mixing buffer after every channel is
@@ -109,11 +109,11 @@ typedef void (*dsmMixFunc)(unsigned count, int partner);
 // One entry of a routine table. The block routine mixes only multiples of
 // blockSize frames (always with partner offset 1).
 struct MixRoutine {
-    unsigned alignment;      // destination alignment needed by the block routine: 1
-    unsigned blockSize;      // 1, 2 or 4
-    dsmMixFunc mixFrame;     // any count; null = no entry
+    unsigned alignment;   // destination alignment needed by the block routine: 1
+    unsigned blockSize;   // 1, 2 or 4
+    dsmMixFunc mixFrame;  // any count; null = no entry
     dsmMixFunc mixBlock;
-    void (*prepare)(void);   // run at dsmInit when non-null
+    void (*prepare)(void);  // run at dsmInit when non-null
 };
 
 // Routine tables: three rows of nine, the nine indexed by sample type.
@@ -130,36 +130,36 @@ extern MixRoutine dsmMixStereoInteger[dsmRoutineEntries];
 
 extern unsigned dsmMixRate;
 extern unsigned dsmMode;
-extern unsigned dsmMixBufferSize;        // bytes
-extern void *dsmMixBuffer;               // int32 or float accumulators, 1024-aligned
+extern unsigned dsmMixBufferSize;  // bytes
+extern void *dsmMixBuffer;         // int32 or float accumulators, 1024-aligned
 extern unsigned dsmNumChannels;
-extern unsigned dsmAllocatedChannels;    // 2 x dsmNumChannels when interpolating
+extern unsigned dsmAllocatedChannels;  // 2 x dsmNumChannels when interpolating
 extern MixChannel *dsmChannels;
 extern int dsmChPlay;
-extern MixSample *dsmSamples;            // dsmMaxSamples slots
-extern unsigned dsmMasterVolume;         // 0..64
-extern unsigned dsmAmplification;        // 64: one full channel reaches full scale
+extern MixSample *dsmSamples;      // dsmMaxSamples slots
+extern unsigned dsmMasterVolume;   // 0..64
+extern unsigned dsmAmplification;  // 64: one full channel reaches full scale
 extern int dsmMuted, dsmPaused;
 extern MixRoutine *dsmActMixRoutines;
-extern int32_t *dsmVolumeTable;          // integer mode: 33 x 256, 8-bit data
-extern int32_t *dsmUlawVolumeTable;      // integer mode: 33 x 256, mu-law codes
-extern float *dsmByteFloatTable;         // float mode: 256, unsigned byte -> 16-bit scale
-extern float *dsmUlawFloatTable;         // float mode: 256, mu-law code -> 16-bit scale
-extern PostProcessor *dsmPostProcList;   // ring head
-extern int dsmAutoFilterType;            // filter of output filter mode 3
-extern int dsmOutputFilterMode;          // 0 none, 1, 2, 3 automatic; from dsmInit's options
-extern int dsmVolumeRamping;             // interpolating mixing ramps volume changes
-extern PostProcessor dsmFilters;         // the built-in output filter
+extern int32_t *dsmVolumeTable;         // integer mode: 33 x 256, 8-bit data
+extern int32_t *dsmUlawVolumeTable;     // integer mode: 33 x 256, mu-law codes
+extern float *dsmByteFloatTable;        // float mode: 256, unsigned byte -> 16-bit scale
+extern float *dsmUlawFloatTable;        // float mode: 256, mu-law code -> 16-bit scale
+extern PostProcessor *dsmPostProcList;  // ring head
+extern int dsmAutoFilterType;           // filter of output filter mode 3
+extern int dsmOutputFilterMode;         // 0 none, 1, 2, 3 automatic; from dsmInit's options
+extern int dsmVolumeRamping;            // interpolating mixing ramps volume changes
+extern PostProcessor dsmFilters;        // the built-in output filter
 
 // Processor check used by dsmInit; mCpuIsPPro unless a test replaces it.
 extern int (*dsmCpuIsPPro)(void);
 
 // ---- Mixing context (set by dsmMixChannel, used by the routines) ----------
 
-extern void *dsmMixDest;           // next accumulator; advanced by the routines
-extern const void *dsmMixSample;   // frame at the segment's start position
-extern int32_t dsmMixSrcPos;       // 16.16 source offset from dsmMixSample
-extern int32_t dsmMixStep;         // signed 16.16 step per output frame
+extern void *dsmMixDest;          // next accumulator; advanced by the routines
+extern const void *dsmMixSample;  // frame at the segment's start position
+extern int32_t dsmMixSrcPos;      // 16.16 source offset from dsmMixSample
+extern int32_t dsmMixStep;        // signed 16.16 step per output frame
 extern float dsmMixLeftVolFloat, dsmMixRightVolFloat;
 extern int32_t dsmMixLeftVolInt, dsmMixRightVolInt;
 extern const int32_t *dsmMixLeftVolTable, *dsmMixRightVolTable;
@@ -206,8 +206,8 @@ int dsmSetVolume(unsigned channel, unsigned volume);
 int dsmGetVolume(unsigned channel, unsigned *volume);
 int dsmSetSample(unsigned channel, unsigned handle);
 int dsmGetSample(unsigned channel, unsigned *handle);
-int dsmSetPosition(unsigned channel, unsigned position);  // bytes
-int dsmGetPosition(unsigned channel, unsigned *position); // bytes
+int dsmSetPosition(unsigned channel, unsigned position);   // bytes
+int dsmGetPosition(unsigned channel, unsigned *position);  // bytes
 int dsmGetDirection(unsigned channel, int *direction);
 int dsmSetPanning(unsigned channel, int panning);
 int dsmGetPanning(unsigned channel, int *panning);
@@ -313,10 +313,10 @@ constexpr SoundDevice dsmDevice(const MixDeviceOwn &own)
 
 // ---- Shared by the mixer's units ------------------------------------------
 
-extern int dsmUlawConvert;                // integer mixing stores 16-bit samples as mu-law
-unsigned dsmFrameShift(int type);         // bytes per frame of a sample type, as a shift
-int dsmCheckChannel(unsigned channel);    // 0 or errInvalidChanNumber
-int dsmCheckHandle(unsigned handle);      // 0 or errInvalidSampleHandle
+extern int dsmUlawConvert;              // integer mixing stores 16-bit samples as mu-law
+unsigned dsmFrameShift(int type);       // bytes per frame of a sample type, as a shift
+int dsmCheckChannel(unsigned channel);  // 0 or errInvalidChanNumber
+int dsmCheckHandle(unsigned handle);    // 0 or errInvalidSampleHandle
 
 // ---- Mixing and conversion ------------------------------------------------
 

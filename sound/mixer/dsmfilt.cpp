@@ -23,10 +23,7 @@ struct FloatState {
 IntState intMono1, intStereo1[2], intMono2, intStereo2[2];
 FloatState floatMono1, floatStereo1[2], floatMono2, floatStereo2[2];
 
-inline int32_t g11(int64_t v)
-{
-    return static_cast<int32_t>((v >> 2) + (v >> 3) - (v >> 5));
-}
+inline int32_t g11(int64_t v) { return static_cast<int32_t>((v >> 2) + (v >> 3) - (v >> 5)); }
 
 // Filter 1 over every stride-th value starting at buf[0].
 void intFilter1(int32_t *buf, unsigned frames, unsigned stride, IntState *st)
@@ -45,8 +42,8 @@ void intFilter2(int32_t *buf, unsigned frames, unsigned stride, IntState *st)
     int32_t x1 = st->x1, x2 = st->x2;
     for (unsigned n = 0; n < frames; n++) {
         const int32_t x = buf[n * stride];
-        const int64_t sum = static_cast<int64_t>(x2) + 3 * static_cast<int64_t>(x1) +
-                            4 * static_cast<int64_t>(x);
+        const int64_t sum =
+            static_cast<int64_t>(x2) + 3 * static_cast<int64_t>(x1) + 4 * static_cast<int64_t>(x);
         buf[n * stride] = static_cast<int32_t>(sum >> 3);
         x2 = x1;
         x1 = x;
@@ -123,12 +120,8 @@ int dsmFilterIntMono(void *buffer, unsigned frames, void *)
 {
     int32_t *b = static_cast<int32_t *>(buffer);
     switch (filterType()) {
-    case 1:
-        dsmFilterIntMono1(b, frames);
-        break;
-    case 2:
-        intFilter2(b, frames, 1, &intMono2);
-        break;
+    case 1: dsmFilterIntMono1(b, frames); break;
+    case 2: intFilter2(b, frames, 1, &intMono2); break;
     }
     return 0;
 }
@@ -137,9 +130,7 @@ int dsmFilterIntStereo(void *buffer, unsigned frames, void *)
 {
     int32_t *b = static_cast<int32_t *>(buffer);
     switch (filterType()) {
-    case 1:
-        dsmFilterIntStereo1(b, frames);
-        break;
+    case 1: dsmFilterIntStereo1(b, frames); break;
     case 2:
         intFilter2(b, frames, 2, &intStereo2[0]);
         intFilter2(b + 1, frames, 2, &intStereo2[1]);
@@ -152,12 +143,8 @@ int dsmFilterFloatMono(void *buffer, unsigned frames, void *)
 {
     float *b = static_cast<float *>(buffer);
     switch (filterType()) {
-    case 1:
-        dsmFilterFloatMono1(b, frames);
-        break;
-    case 2:
-        floatFilter2(b, frames, 1, &floatMono2);
-        break;
+    case 1: dsmFilterFloatMono1(b, frames); break;
+    case 2: floatFilter2(b, frames, 1, &floatMono2); break;
     }
     return 0;
 }
@@ -166,9 +153,7 @@ int dsmFilterFloatStereo(void *buffer, unsigned frames, void *)
 {
     float *b = static_cast<float *>(buffer);
     switch (filterType()) {
-    case 1:
-        dsmFilterFloatStereo1(b, frames);
-        break;
+    case 1: dsmFilterFloatStereo1(b, frames); break;
     case 2:
         floatFilter2(b, frames, 2, &floatStereo2[0]);
         floatFilter2(b + 1, frames, 2, &floatStereo2[1]);

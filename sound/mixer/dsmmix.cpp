@@ -39,10 +39,7 @@ static int isStereoData(int type)
     return type == smp8bitStereo || type == smp16bitStereo || type == smpUlawStereo;
 }
 
-static int isStream(const MixChannel *c)
-{
-    return c->sampleHandle == dsmStreamHandle;
-}
+static int isStream(const MixChannel *c) { return c->sampleHandle == dsmStreamHandle; }
 
 static unsigned writePosition(MixChannel *c)
 {
@@ -128,8 +125,7 @@ static int64_t nextEventDistance(MixChannel *c, int64_t pos16)
             }
             return forwardDistance(interp ? left - 1 : left, frac);
         }
-    default:
-        return 0;
+    default: return 0;
     }
 }
 
@@ -250,7 +246,8 @@ static void setMixVolumes(const MixChannel *c)
     const int surround = stereoOut && c->panning == panSurround;
     const unsigned n = dsmNumChannels != 0 ? dsmNumChannels : 1;
     if (dsmMode & dsmModeFloat) {
-        const float f = static_cast<float>(dsmAmplification) / (static_cast<float>(n) * 268435456.0f);
+        const float f =
+            static_cast<float>(dsmAmplification) / (static_cast<float>(n) * 268435456.0f);
         float left = f * static_cast<float>(c->leftVol);
         float right = f * static_cast<float>(c->rightVol);
         if (!stereoOut && isStereoData(c->sampleType))
@@ -261,9 +258,7 @@ static void setMixVolumes(const MixChannel *c)
     }
     // Integer: 16-bit gain (A x V / N) >> 20 in unsigned 32-bit arithmetic,
     // used as (sample x gain) >> 8; table level 0..32 for 8-bit and mu-law.
-    auto gain = [n](unsigned v) {
-        return static_cast<int32_t>((dsmAmplification * v / n) >> 20);
-    };
+    auto gain = [n](unsigned v) { return static_cast<int32_t>((dsmAmplification * v / n) >> 20); };
     auto level = [](unsigned v) { return std::min((((v >> 16) + 1) >> 1), 32u); };
     unsigned left = static_cast<unsigned>(c->leftVol);
     unsigned right = static_cast<unsigned>(c->rightVol);

@@ -28,6 +28,6 @@ uint32_t GetTimeMS(void);
 // The clock the device reads; tests replace it.
 extern uint32_t (*nsndClock)(void);
 
-extern unsigned nsndUpdateMix;     // frames (at 4000 Hz) per player tick
-extern unsigned nsndMixLeft;       // frames until the next tick
-extern unsigned nsndPlayElemsLeft; // frames still owed for the elapsed time
+extern unsigned nsndUpdateMix;      // frames (at 4000 Hz) per player tick
+extern unsigned nsndMixLeft;        // frames until the next tick
+extern unsigned nsndPlayElemsLeft;  // frames still owed for the elapsed time

@@ -181,4 +181,3 @@ int dsmSetStreamWritePosition(unsigned ch, unsigned bytePos)
         .store(bytePos >> dsmFrameShift(c->sampleType), std::memory_order_release);
     return 0;
 }
-

@@ -71,8 +71,8 @@ int fsInit(unsigned mixRate, unsigned mode)
     bool bits16 = !(mode & sd8bit);
     outputMode = (stereo ? sdStereo : sdMono) | (bits16 ? sd16bit : sd8bit);
     frameBytes = (stereo ? 2 : 1) * (bits16 ? 2 : 1);
-    unsigned m = (stereo ? dsmModeStereo : dsmModeMono) | (bits16 ? dsmMode16bit : dsmMode8bit) |
-                 mixingKind;
+    unsigned m =
+        (stereo ? dsmModeStereo : dsmModeMono) | (bits16 ? dsmMode16bit : dsmMode8bit) | mixingKind;
     CHECK(dsmInit(mixRate, m, dsmDeviceOptions));
     int error = memAlloc(int(chunkFrames * frameBytes), reinterpret_cast<void **>(&staging));
     if (error != errOK) {

@@ -18,15 +18,9 @@ static void mixMFTableMono(unsigned count, const float *tab)
     dsmMixDest = dest;
 }
 
-static void mixMF8Mono(unsigned count, int)
-{
-    mixMFTableMono(count, dsmByteFloatTable);
-}
+static void mixMF8Mono(unsigned count, int) { mixMFTableMono(count, dsmByteFloatTable); }
 
-static void mixMFUlawMono(unsigned count, int)
-{
-    mixMFTableMono(count, dsmUlawFloatTable);
-}
+static void mixMFUlawMono(unsigned count, int) { mixMFTableMono(count, dsmUlawFloatTable); }
 
 static void mixMF16Mono(unsigned count, int)
 {
@@ -56,15 +50,9 @@ static void mixMFTableStereo(unsigned count, const float *tab)
     dsmMixDest = dest;
 }
 
-static void mixMF8Stereo(unsigned count, int)
-{
-    mixMFTableStereo(count, dsmByteFloatTable);
-}
+static void mixMF8Stereo(unsigned count, int) { mixMFTableStereo(count, dsmByteFloatTable); }
 
-static void mixMFUlawStereo(unsigned count, int)
-{
-    mixMFTableStereo(count, dsmUlawFloatTable);
-}
+static void mixMFUlawStereo(unsigned count, int) { mixMFTableStereo(count, dsmUlawFloatTable); }
 
 static void mixMF16Stereo(unsigned count, int)
 {
@@ -105,10 +93,7 @@ static void mixMFTableMonoBlock(unsigned count, const float *tab)
     dsmMixDest = dest;
 }
 
-static void mixMF8MonoBlock(unsigned count, int)
-{
-    mixMFTableMonoBlock(count, dsmByteFloatTable);
-}
+static void mixMF8MonoBlock(unsigned count, int) { mixMFTableMonoBlock(count, dsmByteFloatTable); }
 
 static void mixMFUlawMonoBlock(unsigned count, int)
 {
@@ -139,13 +124,13 @@ static void mixMF16MonoBlock(unsigned count, int)
 
 // Indexed by sample type; rows 1 and 2 are empty.
 MixRoutine dsmMixMonoFloat[dsmRoutineEntries] = {
-    {1, 1, nullptr, nullptr, nullptr},                  // 0 none
-    {1, 4, mixMF8Mono, mixMF8MonoBlock, nullptr},       // 1 8-bit mono
-    {1, 4, mixMF16Mono, mixMF16MonoBlock, nullptr},     // 2 16-bit mono
-    {1, 1, mixMF8Stereo, mixMF8Stereo, nullptr},        // 3 8-bit stereo
-    {1, 1, mixMF16Stereo, mixMF16Stereo, nullptr},      // 4 16-bit stereo
-    {1, 1, nullptr, nullptr, nullptr},                  // 5 ADPCM mono
-    {1, 1, nullptr, nullptr, nullptr},                  // 6 ADPCM stereo
-    {1, 4, mixMFUlawMono, mixMFUlawMonoBlock, nullptr}, // 7 mu-law mono
-    {1, 1, mixMFUlawStereo, mixMFUlawStereo, nullptr},  // 8 mu-law stereo
+    {1, 1, nullptr, nullptr, nullptr},                   // 0 none
+    {1, 4, mixMF8Mono, mixMF8MonoBlock, nullptr},        // 1 8-bit mono
+    {1, 4, mixMF16Mono, mixMF16MonoBlock, nullptr},      // 2 16-bit mono
+    {1, 1, mixMF8Stereo, mixMF8Stereo, nullptr},         // 3 8-bit stereo
+    {1, 1, mixMF16Stereo, mixMF16Stereo, nullptr},       // 4 16-bit stereo
+    {1, 1, nullptr, nullptr, nullptr},                   // 5 ADPCM mono
+    {1, 1, nullptr, nullptr, nullptr},                   // 6 ADPCM stereo
+    {1, 4, mixMFUlawMono, mixMFUlawMonoBlock, nullptr},  // 7 mu-law mono
+    {1, 1, mixMFUlawStereo, mixMFUlawStereo, nullptr},   // 8 mu-law stereo
 };

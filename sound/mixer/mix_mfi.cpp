@@ -28,15 +28,9 @@ static void mixMFITableMono(unsigned count, int k, const float *tab)
     dsmMixDest = dest;
 }
 
-static void mixMFI8Mono(unsigned count, int k)
-{
-    mixMFITableMono(count, k, dsmByteFloatTable);
-}
+static void mixMFI8Mono(unsigned count, int k) { mixMFITableMono(count, k, dsmByteFloatTable); }
 
-static void mixMFIUlawMono(unsigned count, int k)
-{
-    mixMFITableMono(count, k, dsmUlawFloatTable);
-}
+static void mixMFIUlawMono(unsigned count, int k) { mixMFITableMono(count, k, dsmUlawFloatTable); }
 
 static void mixMFI16Mono(unsigned count, int k)
 {
@@ -70,10 +64,7 @@ static void mixMFITableStereo(unsigned count, int k, const float *tab)
     dsmMixDest = dest;
 }
 
-static void mixMFI8Stereo(unsigned count, int k)
-{
-    mixMFITableStereo(count, k, dsmByteFloatTable);
-}
+static void mixMFI8Stereo(unsigned count, int k) { mixMFITableStereo(count, k, dsmByteFloatTable); }
 
 static void mixMFIUlawStereo(unsigned count, int k)
 {
@@ -174,10 +165,11 @@ static void mixMFI16MonoBlock(unsigned count, int)
     const __m128i step4 = _mm_set1_epi32(static_cast<int>(4 * step));
     __m128i p4 = positions4(pos, step);
     for (; n + 4 <= count; n += 4, dest += 4, pos += 4 * step, p4 = _mm_add_epi32(p4, step4)) {
-        const __m128i w = _mm_setr_epi32(static_cast<int>(pairS16(smp + frameIndex(pos))),
-                                         static_cast<int>(pairS16(smp + frameIndex(pos + step))),
-                                         static_cast<int>(pairS16(smp + frameIndex(pos + 2 * step))),
-                                         static_cast<int>(pairS16(smp + frameIndex(pos + 3 * step))));
+        const __m128i w =
+            _mm_setr_epi32(static_cast<int>(pairS16(smp + frameIndex(pos))),
+                           static_cast<int>(pairS16(smp + frameIndex(pos + step))),
+                           static_cast<int>(pairS16(smp + frameIndex(pos + 2 * step))),
+                           static_cast<int>(pairS16(smp + frameIndex(pos + 3 * step))));
         __m128 a, b, wa, wb;
         unpackS16Pairs(w, &a, &b);
         weights4(p4, &wa, &wb);
@@ -200,13 +192,13 @@ static void mixMFI16MonoBlock(unsigned count, int)
 
 // Indexed by sample type; rows 1 and 2 are empty.
 MixRoutine dsmMixMonoFloatInterp[dsmRoutineEntries] = {
-    {1, 1, nullptr, nullptr, nullptr},                    // 0 none
-    {1, 2, mixMFI8Mono, mixMFI8MonoBlock, nullptr},       // 1 8-bit mono
-    {1, 2, mixMFI16Mono, mixMFI16MonoBlock, nullptr},     // 2 16-bit mono
-    {1, 1, mixMFI8Stereo, mixMFI8Stereo, nullptr},        // 3 8-bit stereo
-    {1, 1, mixMFI16Stereo, mixMFI16Stereo, nullptr},      // 4 16-bit stereo
-    {1, 1, nullptr, nullptr, nullptr},                    // 5 ADPCM mono
-    {1, 1, nullptr, nullptr, nullptr},                    // 6 ADPCM stereo
-    {1, 2, mixMFIUlawMono, mixMFIUlawMonoBlock, nullptr}, // 7 mu-law mono
-    {1, 1, mixMFIUlawStereo, mixMFIUlawStereo, nullptr},  // 8 mu-law stereo
+    {1, 1, nullptr, nullptr, nullptr},                     // 0 none
+    {1, 2, mixMFI8Mono, mixMFI8MonoBlock, nullptr},        // 1 8-bit mono
+    {1, 2, mixMFI16Mono, mixMFI16MonoBlock, nullptr},      // 2 16-bit mono
+    {1, 1, mixMFI8Stereo, mixMFI8Stereo, nullptr},         // 3 8-bit stereo
+    {1, 1, mixMFI16Stereo, mixMFI16Stereo, nullptr},       // 4 16-bit stereo
+    {1, 1, nullptr, nullptr, nullptr},                     // 5 ADPCM mono
+    {1, 1, nullptr, nullptr, nullptr},                     // 6 ADPCM stereo
+    {1, 2, mixMFIUlawMono, mixMFIUlawMonoBlock, nullptr},  // 7 mu-law mono
+    {1, 1, mixMFIUlawStereo, mixMFIUlawStereo, nullptr},   // 8 mu-law stereo
 };

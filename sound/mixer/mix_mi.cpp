@@ -18,15 +18,9 @@ static void mixMITableMono(unsigned count, const int32_t *tl)
     dsmMixDest = dest;
 }
 
-static void mixMI8Mono(unsigned count, int)
-{
-    mixMITableMono(count, dsmMixLeftVolTable);
-}
+static void mixMI8Mono(unsigned count, int) { mixMITableMono(count, dsmMixLeftVolTable); }
 
-static void mixMIUlawMono(unsigned count, int)
-{
-    mixMITableMono(count, dsmMixLeftUlawVolTable);
-}
+static void mixMIUlawMono(unsigned count, int) { mixMITableMono(count, dsmMixLeftUlawVolTable); }
 
 static void mixMI16Mono(unsigned count, int)
 {
@@ -55,10 +49,7 @@ static void mixMITableStereo(unsigned count, const int32_t *tl)
     dsmMixDest = dest;
 }
 
-static void mixMI8Stereo(unsigned count, int)
-{
-    mixMITableStereo(count, dsmMixLeftVolTable);
-}
+static void mixMI8Stereo(unsigned count, int) { mixMITableStereo(count, dsmMixLeftVolTable); }
 
 static void mixMIUlawStereo(unsigned count, int)
 {
@@ -103,10 +94,7 @@ static void mixMITableMonoBlock(unsigned count, const int32_t *tl)
     dsmMixDest = dest;
 }
 
-static void mixMI8MonoBlock(unsigned count, int)
-{
-    mixMITableMonoBlock(count, dsmMixLeftVolTable);
-}
+static void mixMI8MonoBlock(unsigned count, int) { mixMITableMonoBlock(count, dsmMixLeftVolTable); }
 
 static void mixMIUlawMonoBlock(unsigned count, int)
 {
@@ -138,13 +126,13 @@ static void mixMI16MonoBlock(unsigned count, int)
 
 // Indexed by sample type; rows 1 and 2 are empty.
 MixRoutine dsmMixMonoInteger[dsmRoutineEntries] = {
-    {1, 1, nullptr, nullptr, nullptr},                  // 0 none
-    {1, 2, mixMI8Mono, mixMI8MonoBlock, nullptr},       // 1 8-bit mono
-    {1, 2, mixMI16Mono, mixMI16MonoBlock, nullptr},     // 2 16-bit mono
-    {1, 1, mixMI8Stereo, mixMI8Stereo, nullptr},        // 3 8-bit stereo
-    {1, 1, mixMI16Stereo, mixMI16Stereo, nullptr},      // 4 16-bit stereo
-    {1, 1, nullptr, nullptr, nullptr},                  // 5 ADPCM mono
-    {1, 1, nullptr, nullptr, nullptr},                  // 6 ADPCM stereo
-    {1, 2, mixMIUlawMono, mixMIUlawMonoBlock, nullptr}, // 7 mu-law mono
-    {1, 1, mixMIUlawStereo, mixMIUlawStereo, nullptr},  // 8 mu-law stereo
+    {1, 1, nullptr, nullptr, nullptr},                   // 0 none
+    {1, 2, mixMI8Mono, mixMI8MonoBlock, nullptr},        // 1 8-bit mono
+    {1, 2, mixMI16Mono, mixMI16MonoBlock, nullptr},      // 2 16-bit mono
+    {1, 1, mixMI8Stereo, mixMI8Stereo, nullptr},         // 3 8-bit stereo
+    {1, 1, mixMI16Stereo, mixMI16Stereo, nullptr},       // 4 16-bit stereo
+    {1, 1, nullptr, nullptr, nullptr},                   // 5 ADPCM mono
+    {1, 1, nullptr, nullptr, nullptr},                   // 6 ADPCM stereo
+    {1, 2, mixMIUlawMono, mixMIUlawMonoBlock, nullptr},  // 7 mu-law mono
+    {1, 1, mixMIUlawStereo, mixMIUlawStereo, nullptr},   // 8 mu-law stereo
 };

@@ -76,15 +76,9 @@ static void mixSFTableStereo(unsigned count, const float *tab)
     dsmMixDest = dest;
 }
 
-static void mixSF8Stereo(unsigned count, int)
-{
-    mixSFTableStereo(count, dsmByteFloatTable);
-}
+static void mixSF8Stereo(unsigned count, int) { mixSFTableStereo(count, dsmByteFloatTable); }
 
-static void mixSFUlawStereo(unsigned count, int)
-{
-    mixSFTableStereo(count, dsmUlawFloatTable);
-}
+static void mixSFUlawStereo(unsigned count, int) { mixSFTableStereo(count, dsmUlawFloatTable); }
 
 static void mixSF16Stereo(unsigned count, int)
 {
@@ -153,10 +147,7 @@ static void mixSFTableMonoBlock(unsigned count, const float *tab)
     dsmMixDest = dest;
 }
 
-static void mixSF8MonoBlock(unsigned count, int)
-{
-    mixSFTableMonoBlock(count, dsmByteFloatTable);
-}
+static void mixSF8MonoBlock(unsigned count, int) { mixSFTableMonoBlock(count, dsmByteFloatTable); }
 
 static void mixSFUlawMonoBlock(unsigned count, int)
 {
@@ -174,9 +165,9 @@ static void mixSF16MonoBlock(unsigned count, int)
 #if defined(__SSE2__)
     const __m128 g = _mm_setr_ps(gl, gr, gl, gr);
     for (; n + 4 <= count; n += 4, dest += 8) {
-        const __m128i s = _mm_setr_epi32(smp[frameIndex(pos)], smp[frameIndex(pos + step)],
-                                         smp[frameIndex(pos + 2 * step)],
-                                         smp[frameIndex(pos + 3 * step)]);
+        const __m128i s =
+            _mm_setr_epi32(smp[frameIndex(pos)], smp[frameIndex(pos + step)],
+                           smp[frameIndex(pos + 2 * step)], smp[frameIndex(pos + 3 * step)]);
         pos += 4 * step;
         addStereo4(dest, _mm_cvtepi32_ps(s), g);
     }
@@ -195,13 +186,13 @@ static void mixSF16MonoBlock(unsigned count, int)
 
 // Indexed by sample type; rows: general, middle, surround (empty here).
 MixRoutine dsmMixStereoFloat[dsmRoutineEntries] = {
-    {1, 1, nullptr, nullptr, nullptr},                  // 0 none
-    {1, 2, mixSF8Mono, mixSF8MonoBlock, nullptr},       // 1 8-bit mono
-    {1, 2, mixSF16Mono, mixSF16MonoBlock, nullptr},     // 2 16-bit mono
-    {1, 1, mixSF8Stereo, mixSF8Stereo, nullptr},        // 3 8-bit stereo
-    {1, 1, mixSF16Stereo, mixSF16Stereo, nullptr},      // 4 16-bit stereo
-    {1, 1, nullptr, nullptr, nullptr},                  // 5 ADPCM mono
-    {1, 1, nullptr, nullptr, nullptr},                  // 6 ADPCM stereo
-    {1, 2, mixSFUlawMono, mixSFUlawMonoBlock, nullptr}, // 7 mu-law mono
-    {1, 1, mixSFUlawStereo, mixSFUlawStereo, nullptr},  // 8 mu-law stereo
+    {1, 1, nullptr, nullptr, nullptr},                   // 0 none
+    {1, 2, mixSF8Mono, mixSF8MonoBlock, nullptr},        // 1 8-bit mono
+    {1, 2, mixSF16Mono, mixSF16MonoBlock, nullptr},      // 2 16-bit mono
+    {1, 1, mixSF8Stereo, mixSF8Stereo, nullptr},         // 3 8-bit stereo
+    {1, 1, mixSF16Stereo, mixSF16Stereo, nullptr},       // 4 16-bit stereo
+    {1, 1, nullptr, nullptr, nullptr},                   // 5 ADPCM mono
+    {1, 1, nullptr, nullptr, nullptr},                   // 6 ADPCM stereo
+    {1, 2, mixSFUlawMono, mixSFUlawMonoBlock, nullptr},  // 7 mu-law mono
+    {1, 1, mixSFUlawStereo, mixSFUlawStereo, nullptr},   // 8 mu-law stereo
 };

@@ -30,15 +30,9 @@ static void mixSFITableMono(unsigned count, int k, const float *tab)
     dsmMixDest = dest;
 }
 
-static void mixSFI8Mono(unsigned count, int k)
-{
-    mixSFITableMono(count, k, dsmByteFloatTable);
-}
+static void mixSFI8Mono(unsigned count, int k) { mixSFITableMono(count, k, dsmByteFloatTable); }
 
-static void mixSFIUlawMono(unsigned count, int k)
-{
-    mixSFITableMono(count, k, dsmUlawFloatTable);
-}
+static void mixSFIUlawMono(unsigned count, int k) { mixSFITableMono(count, k, dsmUlawFloatTable); }
 
 static void mixSFI16Mono(unsigned count, int k)
 {
@@ -74,10 +68,7 @@ static void mixSFITableStereo(unsigned count, int k, const float *tab)
     dsmMixDest = dest;
 }
 
-static void mixSFI8Stereo(unsigned count, int k)
-{
-    mixSFITableStereo(count, k, dsmByteFloatTable);
-}
+static void mixSFI8Stereo(unsigned count, int k) { mixSFITableStereo(count, k, dsmByteFloatTable); }
 
 static void mixSFIUlawStereo(unsigned count, int k)
 {
@@ -192,10 +183,11 @@ static void mixSFI16MonoBlock(unsigned count, int)
     const __m128i step4 = _mm_set1_epi32(static_cast<int>(4 * step));
     __m128i p4 = positions4(pos, step);
     for (; n + 4 <= count; n += 4, dest += 8, pos += 4 * step, p4 = _mm_add_epi32(p4, step4)) {
-        const __m128i w = _mm_setr_epi32(static_cast<int>(pairS16(smp + frameIndex(pos))),
-                                         static_cast<int>(pairS16(smp + frameIndex(pos + step))),
-                                         static_cast<int>(pairS16(smp + frameIndex(pos + 2 * step))),
-                                         static_cast<int>(pairS16(smp + frameIndex(pos + 3 * step))));
+        const __m128i w =
+            _mm_setr_epi32(static_cast<int>(pairS16(smp + frameIndex(pos))),
+                           static_cast<int>(pairS16(smp + frameIndex(pos + step))),
+                           static_cast<int>(pairS16(smp + frameIndex(pos + 2 * step))),
+                           static_cast<int>(pairS16(smp + frameIndex(pos + 3 * step))));
         __m128 a, b, wa, wb;
         unpackS16Pairs(w, &a, &b);
         weights4(p4, &wa, &wb);
@@ -219,13 +211,13 @@ static void mixSFI16MonoBlock(unsigned count, int)
 
 // Indexed by sample type; rows 1 and 2 are empty.
 MixRoutine dsmMixStereoFloatInterp[dsmRoutineEntries] = {
-    {1, 1, nullptr, nullptr, nullptr},                    // 0 none
-    {1, 2, mixSFI8Mono, mixSFI8MonoBlock, nullptr},       // 1 8-bit mono
-    {1, 2, mixSFI16Mono, mixSFI16MonoBlock, nullptr},     // 2 16-bit mono
-    {1, 1, mixSFI8Stereo, mixSFI8Stereo, nullptr},        // 3 8-bit stereo
-    {1, 1, mixSFI16Stereo, mixSFI16Stereo, nullptr},      // 4 16-bit stereo
-    {1, 1, nullptr, nullptr, nullptr},                    // 5 ADPCM mono
-    {1, 1, nullptr, nullptr, nullptr},                    // 6 ADPCM stereo
-    {1, 2, mixSFIUlawMono, mixSFIUlawMonoBlock, nullptr}, // 7 mu-law mono
-    {1, 1, mixSFIUlawStereo, mixSFIUlawStereo, nullptr},  // 8 mu-law stereo
+    {1, 1, nullptr, nullptr, nullptr},                     // 0 none
+    {1, 2, mixSFI8Mono, mixSFI8MonoBlock, nullptr},        // 1 8-bit mono
+    {1, 2, mixSFI16Mono, mixSFI16MonoBlock, nullptr},      // 2 16-bit mono
+    {1, 1, mixSFI8Stereo, mixSFI8Stereo, nullptr},         // 3 8-bit stereo
+    {1, 1, mixSFI16Stereo, mixSFI16Stereo, nullptr},       // 4 16-bit stereo
+    {1, 1, nullptr, nullptr, nullptr},                     // 5 ADPCM mono
+    {1, 1, nullptr, nullptr, nullptr},                     // 6 ADPCM stereo
+    {1, 2, mixSFIUlawMono, mixSFIUlawMonoBlock, nullptr},  // 7 mu-law mono
+    {1, 1, mixSFIUlawStereo, mixSFIUlawStereo, nullptr},   // 8 mu-law stereo
 };

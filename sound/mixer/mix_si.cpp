@@ -99,15 +99,9 @@ static inline void mixSITableMonoM(unsigned count, const int32_t *tl)
     dsmMixDest = dest;
 }
 
-static void mix8MonoM(unsigned count, int)
-{
-    mixSITableMonoM(count, dsmMixLeftVolTable);
-}
+static void mix8MonoM(unsigned count, int) { mixSITableMonoM(count, dsmMixLeftVolTable); }
 
-static void mixUlawMonoM(unsigned count, int)
-{
-    mixSITableMonoM(count, dsmMixLeftUlawVolTable);
-}
+static void mixUlawMonoM(unsigned count, int) { mixSITableMonoM(count, dsmMixLeftUlawVolTable); }
 
 // 16-bit data: the right gain arrives negated for surround.
 static void mixSI16Mono(unsigned count, int)

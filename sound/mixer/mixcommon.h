@@ -18,10 +18,7 @@
 #endif
 
 // Frame index of a 16.16 source offset (negative when playing backward).
-static inline ptrdiff_t frameIndex(uint32_t pos16)
-{
-    return static_cast<int32_t>(pos16) >> 16;
-}
+static inline ptrdiff_t frameIndex(uint32_t pos16) { return static_cast<int32_t>(pos16) >> 16; }
 
 // Linear interpolation of a and b at fraction f (0..65535) of a frame, on a
 // 65536 x sample scale: (65536 - f) a + f b. Per-frame and block routines
@@ -74,7 +71,6 @@ static inline void addInt4(int32_t *dest, int32_t a, int32_t b, int32_t c, int32
 #endif
 }
 
-
 // A frame and its partner in one read, for the block routines (partner 1):
 // two unsigned bytes as (partner << 8) | frame, two 16-bit samples as
 // (partner << 16) | frame (little-endian).
@@ -113,7 +109,8 @@ static inline __m128 interpW4(__m128 wa, __m128 wb, __m128 a, __m128 b)
 static inline void unpackU8Pairs(__m128i w, __m128 *a, __m128 *b)
 {
     const __m128i bias = _mm_set1_epi32(32768);
-    *a = _mm_cvtepi32_ps(_mm_sub_epi32(_mm_slli_epi32(_mm_and_si128(w, _mm_set1_epi32(0xFF)), 8), bias));
+    *a = _mm_cvtepi32_ps(
+        _mm_sub_epi32(_mm_slli_epi32(_mm_and_si128(w, _mm_set1_epi32(0xFF)), 8), bias));
     *b = _mm_cvtepi32_ps(_mm_sub_epi32(_mm_and_si128(w, _mm_set1_epi32(0xFF00)), bias));
 }
 

@@ -10,7 +10,8 @@
 #include "sound/mixer/dsm.h"
 
 static_assert(sizeof(ossSpaceInfo) == sizeof(audioDspSpaceInfo));
-static_assert(static_cast<unsigned long>(ossReqGetOSpace) == static_cast<unsigned long>(audioDspGetOSpace));
+static_assert(static_cast<unsigned long>(ossReqGetOSpace) ==
+              static_cast<unsigned long>(audioDspGetOSpace));
 
 const ossPlatformCalls ossDefaultPlatform = {audioDspOpen, audioDspClose, audioDspIoctl,
                                              audioDspWrite, std::perror};
@@ -28,7 +29,7 @@ static const int format_8bits = ossFmtU8;
 static int format_stereo;      // channels requested, then as the driver answered
 static int format_mixingrate;  // Hz requested, then as the driver answered
 static ossSpaceInfo info;
-static unsigned mixElemSize;   // bytes per output frame: 1, 2 or 4
+static unsigned mixElemSize;  // bytes per output frame: 1, 2 or 4
 static uint8_t *audioBuffer;
 static unsigned audioBufferSize;  // bytes
 

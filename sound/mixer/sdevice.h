@@ -12,12 +12,7 @@
 #include <cstdint>
 
 // Output mode word: one of mono/stereo and one of 8/16-bit.
-enum {
-    sdMono = 1,
-    sdStereo = 2,
-    sd8bit = 4,
-    sd16bit = 8
-};
+enum { sdMono = 1, sdStereo = 2, sd8bit = 4, sd16bit = 8 };
 
 // Sample types. Frame size in bytes in the comment.
 enum {
@@ -42,9 +37,9 @@ enum {
 
 // Loop modes of a sample as the mixer interprets them.
 enum {
-    sdLoopNone = 0,       // 0, 1: first loop only; ReleaseSound does nothing
+    sdLoopNone = 0,  // 0, 1: first loop only; ReleaseSound does nothing
     sdLoop1 = 1,
-    sdLoop1Rel = 2,       // 2, 3: release loop: after ReleaseSound, on to loop 2
+    sdLoop1Rel = 2,  // 2, 3: release loop: after ReleaseSound, on to loop 2
     sdLoop2 = 3,
     sdLoopAmigaNone = 4,  // 4, 5: Amiga sample change at the sample's end
     sdLoopAmiga = 5
@@ -52,14 +47,14 @@ enum {
 
 // The sample handed to AddSample. Byte offsets and lengths.
 struct SoundDeviceSample {
-    void *sample;          // the data
-    int location;          // 0 = no data, nonzero = ordinary memory
-    int sampleType;        // smp...
-    unsigned length;       // bytes
-    int loopMode;          // sdLoop...
-    unsigned loop1Start;   // bytes
-    unsigned loop1End;     // bytes, first byte after the loop
-    int loop1Type;         // loop...
+    void *sample;         // the data
+    int location;         // 0 = no data, nonzero = ordinary memory
+    int sampleType;       // smp...
+    unsigned length;      // bytes
+    int loopMode;         // sdLoop...
+    unsigned loop1Start;  // bytes
+    unsigned loop1End;    // bytes, first byte after the loop
+    int loop1Type;        // loop...
     unsigned loop2Start;
     unsigned loop2End;
     int loop2Type;
@@ -76,7 +71,7 @@ struct SoundDevice {
     unsigned dma;
     unsigned card;
     unsigned numCardTypes;
-    unsigned modes;            // output modes the device can produce (sdMono...)
+    unsigned modes;  // output modes the device can produce (sdMono...)
     const char *name;
     const char *const *cardNames;
     unsigned numPortAddresses;

@@ -352,9 +352,7 @@ static int gmpCmdPatternBreak(int arg)
         row = hi4(arg) * 10 + lo4(arg);
         row = row > lastRow ? lastRow : row;
         break;
-    case gmpIT:
-        row = info > lastRow ? lastRow : info;
-        break;
+    case gmpIT: row = info > lastRow ? lastRow : info; break;
     default:
         // Past the pattern's end the row lookup starts the pattern from 0.
         row = hi4(info) * 10 + lo4(info);
@@ -505,9 +503,7 @@ int gmpSetVolCommand(int value)
     switch (value & 0xF0) {
     case 0x80: return gmpSetVolume(ch->volume - y);
     case 0x90: return gmpSetVolume(ch->volume + y);
-    case 0xA0:
-        ch->vibSpeed = static_cast<uint8_t>(y);
-        return errOK;
+    case 0xA0: ch->vibSpeed = static_cast<uint8_t>(y); return errOK;
     case 0xC0: return gmpSetPanning(y * 17);
     case 0xF0: return gmpCmdSetTonePorta(0);
     default: return errOK;
@@ -534,6 +530,9 @@ int gmpRunVolCommand(int value)
 // ---------------------------------------------------------------------------
 // Tables: one handler per command number, gmpCmdEmpty where nothing happens.
 
+// The tables keep their rows of five or so handlers with the command numbers
+// beside them.
+// clang-format off
 #define E gmpCmdEmpty
 
 const gmpCommand gmpTick0CommandsPT[gmpNumCommands] = {
@@ -620,3 +619,4 @@ const gmpCommand gmpContCommandsIT[gmpNumCommands] = {
 };
 
 #undef E
+// clang-format on

@@ -146,8 +146,7 @@ int gmpNotePeriod(int note, int *period)
         }
         break;
     }
-    default:
-        return errInvalidModule;
+    default: return errInvalidModule;
     }
     return errOK;
 }
@@ -157,9 +156,7 @@ int gmpPeriodRate(int period, unsigned *rate)
     if (period <= 0)
         return errInvalidPatt;
     switch (gmpPlayMode) {
-    case gmpPT:
-        *rate = 3546895u / static_cast<unsigned>(period);
-        break;
+    case gmpPT: *rate = 3546895u / static_cast<unsigned>(period); break;
     case gmpFT2:
         if (gmpCurModule->flags & gmpLinearFreq) {
             int shift = period / 768;
@@ -168,9 +165,7 @@ int gmpPeriodRate(int period, unsigned *rate)
             *rate = 14317456u / static_cast<unsigned>(period);
         }
         break;
-    default:
-        *rate = 14317056u / static_cast<unsigned>(period);
-        break;
+    default: *rate = 14317056u / static_cast<unsigned>(period); break;
     }
     return errOK;
 }
@@ -300,10 +295,8 @@ int gmpNewNote(void)
         return gmpSD->StopSound(ch->sdChannel);
     if (ch->note == gmpNoteKeyOff) {
         switch (gmpPlayMode) {
-        case gmpST3:
-            return gmpSD->StopSound(ch->sdChannel);
-        case gmpPT:
-            return gmpSD->ReleaseSound(ch->sdChannel);
+        case gmpST3: return gmpSD->StopSound(ch->sdChannel);
+        case gmpPT: return gmpSD->ReleaseSound(ch->sdChannel);
         case gmpFT2:
             if ((inst->volEnvelope == nullptr || inst->volEnvelope->numPoints == 0) &&
                 !(ch->rowFlags & gmpRowInstrument))
@@ -360,16 +353,12 @@ static SampleRecord *keySample(const InstrumentRecord *inst, int note, int *play
 static int duplicateAction(ChannelState *bg, int action)
 {
     switch (action) {
-    case gmpDCACut:
-        bg->busy = 0;
-        return gmpSD->StopSound(bg->sdChannel);
+    case gmpDCACut: bg->busy = 0; return gmpSD->StopSound(bg->sdChannel);
     case gmpDCANoteOff:
         bg->keyOff = 1;
         bg->volEnvSustained = bg->panEnvSustained = bg->pitchEnvSustained = 0;
         return gmpSD->ReleaseSound(bg->sdChannel);
-    default:
-        bg->fading = 1;
-        return errOK;
+    default: bg->fading = 1; return errOK;
     }
 }
 
@@ -411,14 +400,9 @@ int gmpNewNoteAction(void)
         bg->rowFlags = 0;
         ch->sdChannel = freeChannel;
         switch (cur->newNoteAction) {
-        case gmpNNANoteOff:
-            CHECK(duplicateAction(bg, gmpDCANoteOff));
-            break;
-        case gmpNNANoteFade:
-            bg->fading = 1;
-            break;
-        default:
-            break;
+        case gmpNNANoteOff: CHECK(duplicateAction(bg, gmpDCANoteOff)); break;
+        case gmpNNANoteFade: bg->fading = 1; break;
+        default: break;
         }
     }
 
@@ -585,8 +569,7 @@ static int outputIT(void)
     int h = ch->pan;
     if (inst && inst->panEnvelope && inst->panEnvelope->numPoints) {
         // The envelope is 0..64 around 32; it moves the 0..64 panning.
-        CHECK(gmpCalcEnvelope(inst->panEnvelope, &ch->panEnvPos, &ch->panEnvSustained,
-                              &envValue));
+        CHECK(gmpCalcEnvelope(inst->panEnvelope, &ch->panEnvPos, &ch->panEnvSustained, &envValue));
         h += (envValue >> 8) - 32;
     }
     h = clampInt(h, 0, 64);
@@ -626,8 +609,7 @@ static int outputXM(void)
     int h = ch->pan;
     bool hasPanEnv = inst && inst->panEnvelope && inst->panEnvelope->numPoints;
     if (hasPanEnv)
-        CHECK(gmpCalcEnvelope(inst->panEnvelope, &ch->panEnvPos, &ch->panEnvSustained,
-                              &envValue));
+        CHECK(gmpCalcEnvelope(inst->panEnvelope, &ch->panEnvPos, &ch->panEnvSustained, &envValue));
     if (hasPanEnv) {
         int e = envValue / 256 - 32;
         h += (h < 128 ? h * e : e * (256 - h)) / 32;
@@ -802,7 +784,8 @@ int gmpPlaySong(ModuleRecord *module, int startPos, int endPos, int restartPos, 
     std::memset(ps->info, 0, sizeof(PlayInfo));
     ps->numChannels = numChannels;
     // The module's last numBgChans channels take released notes (IT).
-    int tracks = module->numChans - (module->numBgChans < module->numChans ? module->numBgChans : 0);
+    int tracks =
+        module->numChans - (module->numBgChans < module->numChans ? module->numBgChans : 0);
     ps->numTracks = numChannels < tracks ? numChannels : tracks;
     if (ps->numTracks <= 0 || module->playMode != gmpIT)
         ps->numTracks = numChannels;
@@ -835,8 +818,7 @@ int gmpPlaySong(ModuleRecord *module, int startPos, int endPos, int restartPos, 
     gmpCurModule = module;
     gmpPlayMode = module->playMode;
     setLimits(ps, module);
-    if ((error = gmpSettlePosition(false)) != errOK ||
-        (error = gmpSetTempo(ps->tempo)) != errOK) {
+    if ((error = gmpSettlePosition(false)) != errOK || (error = gmpSetTempo(ps->tempo)) != errOK) {
         freePlayState(ps);
         gmpNoPlay = 0;
         return error;
@@ -863,8 +845,9 @@ int gmpPlaySong(ModuleRecord *module, int startPos, int endPos, int restartPos, 
             ch->chanVolume = 64;
         }
         int pan = module->panning && i < panEntries ? module->panning[i]
-                                                   : (module->playMode == gmpFT2 ? 128
-                                                      : module->playMode == gmpIT ? 32 : 64);
+                                                    : (module->playMode == gmpFT2  ? 128
+                                                       : module->playMode == gmpIT ? 32
+                                                                                   : 64);
         // IT: bit 7 marks a disabled channel, 100 surround.
         if (module->playMode == gmpIT)
             pan &= 127;

@@ -20,52 +20,52 @@ typedef void (*gmpSyncCallback)(unsigned syncInfo, unsigned position, unsigned r
 typedef void (*gmpUpdRateHook)(unsigned updateRate);
 
 struct ChannelState {
-    uint32_t period;        // base period
-    int instrument;         // playing instrument, -1 = none
-    int newInstrument;      // instrument named on the current row
-    uint32_t portaTarget;   // tone-portamento target; 0 = none
-    int sampleOffset;       // start offset (samples) of the next note
-    uint8_t sampleIndex;    // index in the instrument's sampleList, 255 = none
-    uint8_t sdChannel;      // the sound-device channel
-    uint8_t volColumn;      // volume byte of the current row
-    uint8_t note;           // note byte of the current row
-    int lastInfo;           // ST3/IT: last non-zero argument
+    uint32_t period;                   // base period
+    int instrument;                    // playing instrument, -1 = none
+    int newInstrument;                 // instrument named on the current row
+    uint32_t portaTarget;              // tone-portamento target; 0 = none
+    int sampleOffset;                  // start offset (samples) of the next note
+    uint8_t sampleIndex;               // index in the instrument's sampleList, 255 = none
+    uint8_t sdChannel;                 // the sound-device channel
+    uint8_t volColumn;                 // volume byte of the current row
+    uint8_t note;                      // note byte of the current row
+    int lastInfo;                      // ST3/IT: last non-zero argument
     uint8_t prevInfo[gmpNumCommands];  // XM: last non-zero argument per command
-    uint8_t volume;         // 0..maxVolume
-    uint8_t command;        // command of the current row
-    uint8_t info;           // its argument as written in the row
+    uint8_t volume;                    // 0..maxVolume
+    uint8_t command;                   // command of the current row
+    uint8_t info;                      // its argument as written in the row
     uint8_t portaSpeed;
-    uint8_t playVolume;     // volume for this tick
-    uint8_t fade;           // application fade 0..64
-    int pan;                // panning in the play mode's scale
-    int fadeOut;            // key-off fade: 65536 (XM) or 512 (IT) at note start
+    uint8_t playVolume;  // volume for this tick
+    uint8_t fade;        // application fade 0..64
+    int pan;             // panning in the play mode's scale
+    int fadeOut;         // key-off fade: 65536 (XM) or 512 (IT) at note start
     uint8_t keyOff;
     uint8_t retrigCount;
-    uint8_t finalVolume;    // last volume sent to the device
-    uint8_t lastNote;       // 255 = none
+    uint8_t finalVolume;  // last volume sent to the device
+    uint8_t lastNote;     // 255 = none
     uint8_t vibSpeed, vibDepth, vibPos;
     uint8_t tremSpeed, tremDepth, tremPos;
-    uint8_t chanVolume;     // IT channel volume 0..64 (Mxx, Nxy)
-    uint8_t surround;       // IT: the channel plays in surround
-    uint8_t fading;         // IT: note fade without key-off (NNA, duplicate check)
-    uint8_t background;     // IT: a background channel (holds a released note)
-    uint8_t busy;           // background channel: a note still sounds
-    int owner;              // background channel: the pattern channel it came from
-    uint8_t periodFrac;     // ST3/IT: 1/256 period below `period` as the note gave it
+    uint8_t chanVolume;  // IT channel volume 0..64 (Mxx, Nxy)
+    uint8_t surround;    // IT: the channel plays in surround
+    uint8_t fading;      // IT: note fade without key-off (NNA, duplicate check)
+    uint8_t background;  // IT: a background channel (holds a released note)
+    uint8_t busy;        // background channel: a note still sounds
+    int owner;           // background channel: the pattern channel it came from
+    uint8_t periodFrac;  // ST3/IT: 1/256 period below `period` as the note gave it
     uint8_t offsetMemory;
-    int playPeriod;         // period for this tick
-    int finalPeriod;        // after automatic vibrato, sent to the device
-    int autoVibDepth;       // 1/256 steps
+    int playPeriod;    // period for this tick
+    int finalPeriod;   // after automatic vibrato, sent to the device
+    int autoVibDepth;  // 1/256 steps
     uint8_t autoVibPos;
     uint8_t chanLoopRow, chanLoopCount;
     uint8_t lastVolSlide;
-    int volEnvPos;          // ticks
+    int volEnvPos;  // ticks
     uint8_t volEnvSustained;
     int panEnvPos;
     uint8_t panEnvSustained;
     int pitchEnvPos;
     uint8_t pitchEnvSustained;
-    uint8_t rowFlags;       // gmpRowNote...
+    uint8_t rowFlags;  // gmpRowNote...
 };
 
 // ChannelState.rowFlags bits.
@@ -85,32 +85,32 @@ struct PlayInfo {
 };
 
 struct PlayState {
-    int index;              // slot in playHandles
+    int index;  // slot in playHandles
     ModuleRecord *module;
-    uint8_t *rowPtr;        // next row; null = find row `row` from the pattern start
+    uint8_t *rowPtr;  // next row; null = find row `row` from the pattern start
     int position;
     int pattern;
     int row;
-    int songEnd;            // last position played
+    int songEnd;  // last position played
     int restartPos;
     int tempo;
     int speed;
-    int tick;               // 0..speed-1
+    int tick;  // 0..speed-1
     int patternDelay;
-    int numChannels;        // pattern channels, then background channels
-    int numTracks;          // pattern channels
+    int numChannels;  // pattern channels, then background channels
+    int numTracks;    // pattern channels
     int maxPeriod, minPeriod;
-    int periodShift;        // slide amount shift: 0 PT, 2 otherwise
-    int maxVolume;          // 64, 63 for ST3
+    int periodShift;  // slide amount shift: 0 PT, 2 otherwise
+    int maxVolume;    // 64, 63 for ST3
     int songLoopCount;
-    int loopSong;           // 0 = stop after the first wrap
+    int loopSong;                // 0 = stop after the first wrap
     uint8_t loopRow, loopCount;  // ST3/IT pattern loop (song-wide)
-    uint8_t globalVolume;   // 0..64
-    uint8_t masterVolume;   // 0..64
+    uint8_t globalVolume;        // 0..64
+    uint8_t masterVolume;        // 0..64
     ChannelState *channels;
     PlayInfo *info;
     gmpSyncCallback syncCallback;
-    int syncInfo;           // -1 until the first sync command
+    int syncInfo;  // -1 until the first sync command
 };
 
 // Player globals. The gmpHandle/gmpCurModule/gmpPlayMode/gmpChan quartet is

@@ -21,12 +21,12 @@ enum {
 
 // Module flag bits (ModuleRecord.flags).
 enum {
-    gmpAmigaLimits = 1,   // S3M: Amiga period limits
-    gmpST300Slides = 2,   // S3M: volume slides also on tick 0
-    gmpExtOctaves = 4,    // MOD: notes outside octaves 1 to 3
-    gmpLinearFreq = 8,    // XM: linear frequency table; IT: linear slides
-    gmpInstruments = 16,  // IT: the song uses instruments
-    gmpEqualTempered = 32 // S3M saved by Impulse Tracker: equal-tempered notes
+    gmpAmigaLimits = 1,    // S3M: Amiga period limits
+    gmpST300Slides = 2,    // S3M: volume slides also on tick 0
+    gmpExtOctaves = 4,     // MOD: notes outside octaves 1 to 3
+    gmpLinearFreq = 8,     // XM: linear frequency table; IT: linear slides
+    gmpInstruments = 16,   // IT: the song uses instruments
+    gmpEqualTempered = 32  // S3M saved by Impulse Tracker: equal-tempered notes
 };
 
 // Note byte values besides octave * 16 + semitone.
@@ -39,9 +39,9 @@ enum { gmpVolumeNone = 80 };
 // Pattern entry flag byte: channel in bits 0..4, then what follows.
 enum {
     gmpEntryChanMask = 0x1F,
-    gmpEntryNote = 0x20,     // note byte and instrument byte follow
-    gmpEntryVolume = 0x40,   // volume byte follows
-    gmpEntryCommand = 0x80   // command byte and info byte follow
+    gmpEntryNote = 0x20,    // note byte and instrument byte follow
+    gmpEntryVolume = 0x40,  // volume byte follows
+    gmpEntryCommand = 0x80  // command byte and info byte follow
 };
 
 enum { gmpMaxChannels = 32, gmpEnvPoints = 25, gmpXMSamplesPerInst = 16 };
@@ -63,23 +63,23 @@ struct EnvelopeRecord {
 
 struct SampleRecord {
     char name[32];
-    uint32_t sdHandle;          // device handle after AddSample; 0 = not on the device
-    void *sample;               // decoded data, kept only when not added to the device
-    uint32_t sampleLength;      // bytes
-    uint8_t sampleType;         // smpNone, smp8bitMono (unsigned) or smp16bitMono
-    uint8_t loopMode;           // sdLoop... code, handed to the device unchanged
-    uint8_t loopType;           // loopNone, loopUnidir, loopBidir
-    uint8_t susLoopType;        // IT: loop type of the sustain loop
-    uint32_t loopStart;         // bytes
-    uint32_t loopEnd;           // bytes, first byte after the loop
-    uint32_t susLoopStart;      // IT, bytes
-    uint32_t susLoopEnd;        // IT, bytes
-    uint32_t volume;            // 0..64
-    uint32_t sampleGlobalVolume;// IT: 0..64
-    int panning;                // XM: 0..255; IT: -1 = none
-    int baseTune;               // XM: relative note; S3M/IT: middle-C rate in Hz
-    int fineTune;               // XM: -128..127; MOD: 0..15 (8..15 = -8..-1)
-    uint32_t fileOffset;        // loader-internal (XM): where the data start
+    uint32_t sdHandle;            // device handle after AddSample; 0 = not on the device
+    void *sample;                 // decoded data, kept only when not added to the device
+    uint32_t sampleLength;        // bytes
+    uint8_t sampleType;           // smpNone, smp8bitMono (unsigned) or smp16bitMono
+    uint8_t loopMode;             // sdLoop... code, handed to the device unchanged
+    uint8_t loopType;             // loopNone, loopUnidir, loopBidir
+    uint8_t susLoopType;          // IT: loop type of the sustain loop
+    uint32_t loopStart;           // bytes
+    uint32_t loopEnd;             // bytes, first byte after the loop
+    uint32_t susLoopStart;        // IT, bytes
+    uint32_t susLoopEnd;          // IT, bytes
+    uint32_t volume;              // 0..64
+    uint32_t sampleGlobalVolume;  // IT: 0..64
+    int panning;                  // XM: 0..255; IT: -1 = none
+    int baseTune;                 // XM: relative note; S3M/IT: middle-C rate in Hz
+    int fineTune;                 // XM: -128..127; MOD: 0..15 (8..15 = -8..-1)
+    uint32_t fileOffset;          // loader-internal (XM): where the data start
     uint8_t smpVibType, smpVibRate, smpVibDepth, smpVibSpeed;  // IT, stored only
 };
 
@@ -88,17 +88,17 @@ struct SampleRecord {
 struct InstrumentRecord {
     char name[32];
     uint32_t numSamples;
-    uint8_t *noteSamples;       // XM: 96 sampleList indices (null: all 0);
-                                // IT: 120 pairs (note to play, sample index)
+    uint8_t *noteSamples;  // XM: 96 sampleList indices (null: all 0);
+                           // IT: 120 pairs (note to play, sample index)
     EnvelopeRecord *volEnvelope;
     EnvelopeRecord *panEnvelope;
     EnvelopeRecord *pitchEnvelope;  // IT only: 0..64, 32 = no change, a step is
                                     // half a semitone
     uint32_t volFadeout;
-    uint32_t instGlobalVolume;  // IT: 0..64
+    uint32_t instGlobalVolume;                     // IT: 0..64
     uint8_t vibType, vibSweep, vibDepth, vibRate;  // XM automatic vibrato
     uint8_t newNoteAction, dupCheckType, dupCheckAction, pitchPanSep, pitchPanCenter;
-    int8_t defaultPan;          // IT: 0..64, negative = none
+    int8_t defaultPan;  // IT: 0..64, negative = none
     uint8_t randomVolume, randomPan;
     uint32_t used;              // 1 when some pattern uses the instrument
     SampleRecord **sampleList;  // numSamples entries, also in the module's samples
@@ -124,22 +124,22 @@ enum { gmpOrderSkip = 0xFFFE, gmpOrderEnd = 0xFFFF };
 
 struct ModuleRecord {
     char name[32];
-    int playMode;          // gmpPT..gmpIT
-    int songLength;        // entries in orders
-    int restart;           // position to continue from after the end
+    int playMode;    // gmpPT..gmpIT
+    int songLength;  // entries in orders
+    int restart;     // position to continue from after the end
     unsigned numInsts;
     unsigned numSamples;
-    unsigned numPatts;     // never below the highest order + 1
-    uint8_t numChans;      // 1..32
-    uint8_t masterVolume;  // 0..64
-    uint8_t speed;         // ticks per row
-    uint8_t tempo;         // BPM; ticks per second = tempo * 2 / 5
-    int *panning;          // 32 entries (IT: 64), play-mode panning scale
-    uint16_t *orders;      // songLength entries
+    unsigned numPatts;               // never below the highest order + 1
+    uint8_t numChans;                // 1..32
+    uint8_t masterVolume;            // 0..64
+    uint8_t speed;                   // ticks per row
+    uint8_t tempo;                   // BPM; ticks per second = tempo * 2 / 5
+    int *panning;                    // 32 entries (IT: 64), play-mode panning scale
+    uint16_t *orders;                // songLength entries
     InstrumentRecord **instruments;  // numInsts entries, null = empty
     SampleRecord **samples;          // numSamples entries
     PatternRecord **patterns;        // numPatts entries, every one filled
-    uint8_t flags;         // gmpAmigaLimits...
+    uint8_t flags;                   // gmpAmigaLimits...
     // IT: of numChans, the last numBgChans carry no pattern data; the player
     // moves released notes there (new note actions). 0 in the other formats.
     uint8_t numBgChans;
@@ -224,25 +224,52 @@ int gmpAllocEmptyPattern(unsigned rows, PatternRecord **pattern);
 //  to 31 for arguments 0x10..0x1F, the loader gives 32 for 0x20..0x2F and
 //  drops the rest, keeping the low nibble; IT X (-> 9) takes (arg + 1) / 4.
 // E and S sub-effects keep the argument's low nibble.
-extern const uint8_t ptCommands[16];     // MOD effect 0..F (E: see ptECommands)
-extern const uint8_t ptECommands[16];    // MOD Ex by x
-extern const uint8_t ft2Commands[36];    // XM effect 0..35 (E: see ft2ECommands)
-extern const uint8_t ft2ECommands[16];   // XM Ex by x
-extern const uint8_t s3mCommands[26];    // S3M letter number 1..25 (A..Y); 0 unused
-extern const uint8_t s3mSCommands[16];   // S3M Sx by x
-extern const uint8_t itCommands[26];     // IT letter number 1..25 (A..Y); 0 unused
-extern const uint8_t itSCommands[16];    // IT Sx by x
+extern const uint8_t ptCommands[16];    // MOD effect 0..F (E: see ptECommands)
+extern const uint8_t ptECommands[16];   // MOD Ex by x
+extern const uint8_t ft2Commands[36];   // XM effect 0..35 (E: see ft2ECommands)
+extern const uint8_t ft2ECommands[16];  // XM Ex by x
+extern const uint8_t s3mCommands[26];   // S3M letter number 1..25 (A..Y); 0 unused
+extern const uint8_t s3mSCommands[16];  // S3M Sx by x
+extern const uint8_t itCommands[26];    // IT letter number 1..25 (A..Y); 0 unused
+extern const uint8_t itSCommands[16];   // IT Sx by x
 
 // Player command numbers (pattern command bytes).
 enum {
-    cmdNone = 0, cmdArpeggio = 1, cmdSlideUp = 2, cmdSlideDown = 3, cmdTonePorta = 4,
-    cmdVibrato = 5, cmdTPortVSlide = 6, cmdVibVSlide = 7, cmdTremolo = 8, cmdSetPanning = 9,
-    cmdSampleOffset = 10, cmdVolSlide = 11, cmdPositionJump = 12, cmdSetVolume = 13,
-    cmdPatternBreak = 14, cmdSetSpeed = 15, cmdSetTempo = 16, cmdFineSlideUp = 17,
-    cmdFineSlideDown = 18, cmdPatternLoop = 19, cmdSetPanning16 = 20, cmdRetrig = 21,
-    cmdFineVolSlideUp = 22, cmdFineVolSlideDown = 23, cmdNoteCut = 24, cmdNoteDelay = 25,
-    cmdPatternDelay = 26, cmdSetMVolume = 27, cmdMVolSlide = 28, cmdMultiRetrig = 29,
-    cmdMusicSync = 30, cmdExtraFineSlideUp = 31, cmdExtraFineSlideDown = 32, cmdPanSlide = 33,
-    cmdChanVolume = 34, cmdChanVolSlide = 35,
+    cmdNone = 0,
+    cmdArpeggio = 1,
+    cmdSlideUp = 2,
+    cmdSlideDown = 3,
+    cmdTonePorta = 4,
+    cmdVibrato = 5,
+    cmdTPortVSlide = 6,
+    cmdVibVSlide = 7,
+    cmdTremolo = 8,
+    cmdSetPanning = 9,
+    cmdSampleOffset = 10,
+    cmdVolSlide = 11,
+    cmdPositionJump = 12,
+    cmdSetVolume = 13,
+    cmdPatternBreak = 14,
+    cmdSetSpeed = 15,
+    cmdSetTempo = 16,
+    cmdFineSlideUp = 17,
+    cmdFineSlideDown = 18,
+    cmdPatternLoop = 19,
+    cmdSetPanning16 = 20,
+    cmdRetrig = 21,
+    cmdFineVolSlideUp = 22,
+    cmdFineVolSlideDown = 23,
+    cmdNoteCut = 24,
+    cmdNoteDelay = 25,
+    cmdPatternDelay = 26,
+    cmdSetMVolume = 27,
+    cmdMVolSlide = 28,
+    cmdMultiRetrig = 29,
+    cmdMusicSync = 30,
+    cmdExtraFineSlideUp = 31,
+    cmdExtraFineSlideDown = 32,
+    cmdPanSlide = 33,
+    cmdChanVolume = 34,
+    cmdChanVolSlide = 35,
     gmpNumCommands = 36
 };

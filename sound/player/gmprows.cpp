@@ -114,12 +114,9 @@ static int commandArgument(ChannelState *ch)
         return ch->info;
     switch (gmpPlayMode) {
     case gmpST3:
-    case gmpIT:
-        return ch->lastInfo & 0xFF;
-    case gmpFT2:
-        return ft2UsePrevInfo[ch->command] ? ch->prevInfo[ch->command] : 0;
-    default:
-        return 0;
+    case gmpIT: return ch->lastInfo & 0xFF;
+    case gmpFT2: return ft2UsePrevInfo[ch->command] ? ch->prevInfo[ch->command] : 0;
+    default: return 0;
     }
 }
 
@@ -365,8 +362,8 @@ static int gmpPlayPattern(void)
         ps->info->row = static_cast<uint32_t>(ps->row);  // findRow may have moved it
     }
     for (int c = 0; c < ps->numTracks; c++)
-        ps->channels[c].rowFlags &= static_cast<uint8_t>(~(gmpRowNote | gmpRowVolume |
-                                                          gmpRowInstrument | gmpRowCommand));
+        ps->channels[c].rowFlags &=
+            static_cast<uint8_t>(~(gmpRowNote | gmpRowVolume | gmpRowInstrument | gmpRowCommand));
     CHECK(readRow(ps->rowPtr, &ps->rowPtr));
 
     for (int c = 0; c < ps->numTracks; c++) {
@@ -437,4 +434,3 @@ int gmpPlay(void)
     }
     return errOK;
 }
-

@@ -3,6 +3,10 @@
 // module formats.
 #include "sound/player/gmplayer.h"
 
+// The rows of these tables follow the tables' own structure (a finetune, a
+// semitone, an octave), so the formatter leaves them as they are.
+// clang-format off
+
 // Twice the ProTracker period of each note of the lowest standard octave, one
 // row per finetune index (0..7, then 8..15 for -8..-1). Octave o shifts right.
 const int32_t gmpPeriodsPT[16 * 12] = {
@@ -242,3 +246,4 @@ const uint8_t itSCommands[16] = {cmdNone, cmdNone, cmdNone, cmdNone, cmdNone, cm
                                  cmdNone, cmdNone, cmdSetPanning16, cmdNone, cmdNone,
                                  cmdPatternLoop, cmdNoteCut, cmdNoteDelay, cmdPatternDelay,
                                  cmdNone};
+// clang-format on

@@ -13,57 +13,68 @@ namespace {
 
 // Module header (little-endian).
 enum {
-    hdrTag = 0,           // 4: "IMPM"
-    hdrName = 4,          // 26
-    hdrOrderCount = 32,   // 2
-    hdrInstCount = 34,    // 2
-    hdrSampleCount = 36,  // 2
-    hdrPattCount = 38,    // 2
-    hdrVersion = 40,      // 2: tracker version
-    hdrCompatible = 42,   // 2: compatible with; 0x200 and up: new instruments
-    hdrFlags = 44,        // 2: bit 2 instruments, bit 3 linear slides
-    hdrGlobalVolume = 48, // 1: 0..128
-    hdrSpeed = 50,        // 1
-    hdrTempo = 51,        // 1
-    hdrChanPan = 64,      // 64: 128 and up = channel off
-    hdrChanVolume = 128,  // 64
-    itHeaderSize = 192    // then the orders, instrument offsets, sample
-                          // offsets, pattern offsets (4 bytes each)
+    hdrTag = 0,            // 4: "IMPM"
+    hdrName = 4,           // 26
+    hdrOrderCount = 32,    // 2
+    hdrInstCount = 34,     // 2
+    hdrSampleCount = 36,   // 2
+    hdrPattCount = 38,     // 2
+    hdrVersion = 40,       // 2: tracker version
+    hdrCompatible = 42,    // 2: compatible with; 0x200 and up: new instruments
+    hdrFlags = 44,         // 2: bit 2 instruments, bit 3 linear slides
+    hdrGlobalVolume = 48,  // 1: 0..128
+    hdrSpeed = 50,         // 1
+    hdrTempo = 51,         // 1
+    hdrChanPan = 64,       // 64: 128 and up = channel off
+    hdrChanVolume = 128,   // 64
+    itHeaderSize = 192     // then the orders, instrument offsets, sample
+                           // offsets, pattern offsets (4 bytes each)
 };
 
 // Sample header, 80 bytes at its offset.
 enum {
-    smpGlobalVolume = 0x11, // 1
-    smpFlags = 0x12,        // 1: see below
-    smpVolume = 0x13,       // 1
-    smpName = 0x14,         // 26
-    smpConvert = 0x2E,      // 1: see below
-    smpLength = 0x30,       // 4, frames
-    smpLoopStart = 0x34,    // 4
-    smpLoopEnd = 0x38,      // 4
-    smpMiddleC = 0x3C,      // 4: sample rate of middle C
-    smpSusStart = 0x40,     // 4
-    smpSusEnd = 0x44,       // 4
-    smpDataPos = 0x48,      // 4: file offset of the data
-    smpVibSpeed = 0x4C, smpVibDepth = 0x4D, smpVibRate = 0x4E, smpVibType = 0x4F,
+    smpGlobalVolume = 0x11,  // 1
+    smpFlags = 0x12,         // 1: see below
+    smpVolume = 0x13,        // 1
+    smpName = 0x14,          // 26
+    smpConvert = 0x2E,       // 1: see below
+    smpLength = 0x30,        // 4, frames
+    smpLoopStart = 0x34,     // 4
+    smpLoopEnd = 0x38,       // 4
+    smpMiddleC = 0x3C,       // 4: sample rate of middle C
+    smpSusStart = 0x40,      // 4
+    smpSusEnd = 0x44,        // 4
+    smpDataPos = 0x48,       // 4: file offset of the data
+    smpVibSpeed = 0x4C,
+    smpVibDepth = 0x4D,
+    smpVibRate = 0x4E,
+    smpVibType = 0x4F,
     itSampleSize = 80
 };
 
 enum {
-    itInstSize = 554,     // both instrument formats
-    itNewInstMin = 0x226, // end of the pitch envelope of the new format
+    itInstSize = 554,      // both instrument formats
+    itNewInstMin = 0x226,  // end of the pitch envelope of the new format
     itMaxSampleBytes = 0x7FFFFFEF,
-    itEnvVolume = 0x130,  // new-format envelopes: 6 header bytes, 25 points
-    itEnvPanning = 0x182, // of 3 bytes and one spare byte, 82 bytes apart
+    itEnvVolume = 0x130,   // new-format envelopes: 6 header bytes, 25 points
+    itEnvPanning = 0x182,  // of 3 bytes and one spare byte, 82 bytes apart
     itEnvPitch = 0x1D4,
-    itOldNodes = 0x1F8    // old format: 25 (tick, value) pairs, tick 255 ends
+    itOldNodes = 0x1F8  // old format: 25 (tick, value) pairs, tick 255 ends
 };
 
 // Sample header flags (offset 0x12) and conversion flags (0x2E).
 enum {
-    itSmpPresent = 0x01, itSmp16 = 0x02, itSmpStereo = 0x04, itSmpCompressed = 0x08,
-    itSmpLoop = 0x10, itSmpSusLoop = 0x20, itSmpBidi = 0x40, itSmpSusBidi = 0x80,
-    itCvtSigned = 0x01, itCvtBigEndian = 0x02, itCvtDelta = 0x04
+    itSmpPresent = 0x01,
+    itSmp16 = 0x02,
+    itSmpStereo = 0x04,
+    itSmpCompressed = 0x08,
+    itSmpLoop = 0x10,
+    itSmpSusLoop = 0x20,
+    itSmpBidi = 0x40,
+    itSmpSusBidi = 0x80,
+    itCvtSigned = 0x01,
+    itCvtBigEndian = 0x02,
+    itCvtDelta = 0x04
 };
 
 // What a packed channel remembers for the repeat bits of its mask; volume
@@ -80,20 +91,20 @@ struct ITLoad {
     int addSD = 0;
     gmpSampleCallback sampleCallback = nullptr;
     unsigned ordNum = 0, insNum = 0, smpNum = 0, patNum = 0;  // the header's counts
-    bool useInsts = false;       // the song uses instruments
-    unsigned numInsts = 0;       // instruments, or one per sample without them
-    unsigned long listBytes = 0; // bytes at lists
-    uint8_t *header = nullptr;   // itHeaderSize bytes
-    uint8_t *lists = nullptr;    // orders and the three offset lists
-    uint8_t *patt = nullptr;     // one packed pattern, up to 64 KiB
-    uint8_t *conv = nullptr;     // one converted pattern
-    unsigned convSize = 0;       // bytes at conv
-    uint8_t *inst = nullptr;     // one instrument header
+    bool useInsts = false;                                    // the song uses instruments
+    unsigned numInsts = 0;        // instruments, or one per sample without them
+    unsigned long listBytes = 0;  // bytes at lists
+    uint8_t *header = nullptr;    // itHeaderSize bytes
+    uint8_t *lists = nullptr;     // orders and the three offset lists
+    uint8_t *patt = nullptr;      // one packed pattern, up to 64 KiB
+    uint8_t *conv = nullptr;      // one converted pattern
+    unsigned convSize = 0;        // bytes at conv
+    uint8_t *inst = nullptr;      // one instrument header
     // Pattern bytes name instruments 0..254 only; the file may count more
     // (look them up through isUsed).
     uint8_t instUsed[256] = {};
-    int maxChan = -1;            // highest enabled channel
-    int chanLimit = 0;           // entries of higher channels are dropped
+    int maxChan = -1;   // highest enabled channel
+    int chanLimit = 0;  // entries of higher channels are dropped
     int maxChanFound = -1;
     ChannelMemory mem[64] = {};
 };
@@ -173,7 +184,8 @@ void ConvertPattern(ITLoad &s, unsigned len, unsigned rows, unsigned numInsts, u
                 cm.mask = in[pos++];
             }
             uint8_t mask = cm.mask;
-            unsigned need = (mask & 1) + ((mask >> 1) & 1) + ((mask >> 2) & 1) + ((mask & 8) ? 2 : 0);
+            unsigned need =
+                (mask & 1) + ((mask >> 1) & 1) + ((mask >> 2) & 1) + ((mask & 8) ? 2 : 0);
             if (len - pos < need) {
                 pos = len;
                 break;
@@ -187,7 +199,8 @@ void ConvertPattern(ITLoad &s, unsigned len, unsigned rows, unsigned numInsts, u
             }
             if (mask & 0x02) {
                 unsigned k = in[pos++];
-                cm.inst = (k != 0 && k <= numInsts) ? static_cast<uint8_t>(k - 1) : uint8_t{gmpInstNone};
+                cm.inst =
+                    (k != 0 && k <= numInsts) ? static_cast<uint8_t>(k - 1) : uint8_t{gmpInstNone};
                 if (cm.inst != gmpInstNone)
                     s.instUsed[cm.inst] = 1;
                 inst = cm.inst;
@@ -593,7 +606,7 @@ int LoadInstrument(ITLoad &s, unsigned i, const uint8_t *offsets, bool newFormat
         inst->pitchPanSep = ih[0x16];
         inst->pitchPanCenter = ih[0x17];
         inst->instGlobalVolume = (ih[0x18] > 128 ? 128 : ih[0x18]) / 2;  // 0..128 in the file
-        inst->defaultPan = static_cast<int8_t>(ih[0x19]);  // bit 7: no default
+        inst->defaultPan = static_cast<int8_t>(ih[0x19]);                // bit 7: no default
         inst->randomVolume = ih[0x1A];
         inst->randomPan = ih[0x1B];
         if ((error = readEnvelope(ih + itEnvVolume, 0, &inst->volEnvelope)) != 0 ||
@@ -686,7 +699,9 @@ int LoadOrders(ITLoad &s, unsigned *numPatts)
                    reinterpret_cast<void **>(&m->orders)));
     for (unsigned i = 0; i < s.ordNum; i++) {
         unsigned o = orderBytes[i];
-        m->orders[i] = static_cast<uint16_t>(o == 254 ? 0u + gmpOrderSkip : o == 255 ? 0u + gmpOrderEnd : o);
+        m->orders[i] = static_cast<uint16_t>(o == 254   ? 0u + gmpOrderSkip
+                                             : o == 255 ? 0u + gmpOrderEnd
+                                                        : o);
         if (o < 254 && o + 1 > *numPatts)
             *numPatts = o + 1;
     }

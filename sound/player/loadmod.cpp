@@ -27,23 +27,22 @@ enum {
 
 // Sample header, 30 bytes.
 enum {
-    smpName = 0,            // 22
-    smpLength = 22,         // 2, words
-    smpFineTune = 24,       // 1, low nibble
-    smpVolume = 25,         // 1
-    smpLoopStart = 26,      // 2, words
-    smpLoopLength = 28,     // 2, words
+    smpName = 0,         // 22
+    smpLength = 22,      // 2, words
+    smpFineTune = 24,    // 1, low nibble
+    smpVolume = 25,      // 1
+    smpLoopStart = 26,   // 2, words
+    smpLoopLength = 28,  // 2, words
     smpHeaderBytes = 30
 };
 
 // ProTracker periods of octaves 0 to 5; a note is the first entry at or
 // below the cell's period.
 const uint16_t ptPeriods[72] = {
-    1712, 1616, 1524, 1440, 1356, 1280, 1208, 1140, 1076, 1016, 960, 907,
-    856,  808,  762,  720,  678,  640,  604,  570,  538,  508,  480, 453,
-    428,  404,  381,  360,  339,  320,  302,  285,  269,  254,  240, 226,
-    214,  202,  190,  180,  170,  160,  151,  143,  135,  127,  120, 113,
-    107,  101,  95,   90,   85,   80,   75,   71,   67,   63,   60,  56,
+    1712, 1616, 1524, 1440, 1356, 1280, 1208, 1140, 1076, 1016, 960, 907, 856, 808, 762,
+    720,  678,  640,  604,  570,  538,  508,  480,  453,  428,  404, 381, 360, 339, 320,
+    302,  285,  269,  254,  240,  226,  214,  202,  190,  180,  170, 160, 151, 143, 135,
+    127,  120,  113,  107,  101,  95,   90,   85,   80,   75,   71,  67,  63,  60,  56,
     53,   50,   47,   45,   42,   40,   37,   35,   33,   31,   30,  28};
 
 struct ModLoad {

@@ -11,44 +11,40 @@ namespace {
 
 // Module header (little-endian; "paragraph" pointers count 16-byte units).
 enum {
-    hdrName = 0,          // 28
-    hdrOrderCount = 32,   // 2
-    hdrInstCount = 34,    // 2
-    hdrPattCount = 36,    // 2
-    hdrFlags = 38,        // 2: bit 4 Amiga limits, bit 6 fast volume slides
-    hdrVersion = 40,      // 2: tracker version
-    hdrSampleFormat = 42, // 2: 1 = signed samples, else unsigned
-    hdrTag = 44,          // 4: "SCRM"
-    hdrGlobalVolume = 48, // 1
-    hdrSpeed = 49,        // 1
-    hdrTempo = 50,        // 1
-    hdrPanMarker = 53,    // 1: s3mPanMarker when a panning table is present
-    hdrChannels = 64,     // 32 channel settings: below 16 on, 8 and up right
-    s3mHeaderSize = 96    // then: orders, instrument pointers (2 each),
-                          // pattern pointers (2 each), 32 panning bytes
-                          // when the marker is present
+    hdrName = 0,           // 28
+    hdrOrderCount = 32,    // 2
+    hdrInstCount = 34,     // 2
+    hdrPattCount = 36,     // 2
+    hdrFlags = 38,         // 2: bit 4 Amiga limits, bit 6 fast volume slides
+    hdrVersion = 40,       // 2: tracker version
+    hdrSampleFormat = 42,  // 2: 1 = signed samples, else unsigned
+    hdrTag = 44,           // 4: "SCRM"
+    hdrGlobalVolume = 48,  // 1
+    hdrSpeed = 49,         // 1
+    hdrTempo = 50,         // 1
+    hdrPanMarker = 53,     // 1: s3mPanMarker when a panning table is present
+    hdrChannels = 64,      // 32 channel settings: below 16 on, 8 and up right
+    s3mHeaderSize = 96     // then: orders, instrument pointers (2 each),
+                           // pattern pointers (2 each), 32 panning bytes
+                           // when the marker is present
 };
 
 // Instrument header, 80 bytes at its paragraph pointer.
 enum {
-    insType = 0,          // 1: 1 = sample (others: AdLib)
-    insDataHigh = 13,     // 1: bits 16..23 of the data paragraph pointer
-    insDataPtr = 14,      // 2: bits 0..15
-    insLength = 16,       // 4, frames
-    insLoopStart = 20,    // 4, frames
-    insLoopEnd = 24,      // 4, frames
-    insVolume = 28,       // 1
-    insFlags = 31,        // 1: bit 0 loop, bit 2 16-bit
-    insMiddleC = 32,      // 4: sample rate of middle C
-    insName = 48,         // 28
+    insType = 0,        // 1: 1 = sample (others: AdLib)
+    insDataHigh = 13,   // 1: bits 16..23 of the data paragraph pointer
+    insDataPtr = 14,    // 2: bits 0..15
+    insLength = 16,     // 4, frames
+    insLoopStart = 20,  // 4, frames
+    insLoopEnd = 24,    // 4, frames
+    insVolume = 28,     // 1
+    insFlags = 31,      // 1: bit 0 loop, bit 2 16-bit
+    insMiddleC = 32,    // 4: sample rate of middle C
+    insName = 48,       // 28
     s3mInstSize = 80
 };
 
-enum {
-    s3mRows = 64,
-    s3mPanMarker = 252,
-    s3mMaxSampleBytes = 0x7FFFFFEF
-};
+enum { s3mRows = 64, s3mPanMarker = 252, s3mMaxSampleBytes = 0x7FFFFFEF };
 
 struct S3MLoad {
     fileHandle file = nullptr;
@@ -56,17 +52,17 @@ struct S3MLoad {
     int addSD = 0;
     gmpSampleCallback sampleCallback = nullptr;
     ModuleRecord *module = nullptr;
-    uint8_t *header = nullptr;     // s3mHeaderSize bytes
-    uint8_t *pointers = nullptr;   // orders, instrument and pattern pointers, panning
-    uint8_t *patt = nullptr;       // one packed pattern as stored, up to 64 KiB
-    uint8_t *conv = nullptr;       // one converted pattern
-    unsigned convSize = 0;         // bytes at conv
+    uint8_t *header = nullptr;    // s3mHeaderSize bytes
+    uint8_t *pointers = nullptr;  // orders, instrument and pattern pointers, panning
+    uint8_t *patt = nullptr;      // one packed pattern as stored, up to 64 KiB
+    uint8_t *conv = nullptr;      // one converted pattern
+    unsigned convSize = 0;        // bytes at conv
     unsigned ordNum = 0, insNum = 0, patNum = 0;  // the header's counts
-    bool panTable = false;         // the panning bytes follow the pointers
-    unsigned long listBytes = 0;   // bytes at pointers
+    bool panTable = false;                        // the panning bytes follow the pointers
+    unsigned long listBytes = 0;                  // bytes at pointers
     uint8_t instUsed[256] = {};
-    int maxChan = -1;              // highest enabled channel
-    int maxChanFound = -1;         // highest channel with an entry
+    int maxChan = -1;       // highest enabled channel
+    int maxChanFound = -1;  // highest channel with an entry
 };
 
 int LoadError(S3MLoad &s, int error)
@@ -99,7 +95,8 @@ void ConvertPattern(S3MLoad &s, unsigned len, unsigned numInsts, uint32_t *lengt
             uint8_t what = in[pos++];
             if (what == 0)
                 break;
-            unsigned need = ((what & 0x20) ? 2 : 0) + ((what & 0x40) ? 1 : 0) + ((what & 0x80) ? 2 : 0);
+            unsigned need =
+                ((what & 0x20) ? 2 : 0) + ((what & 0x40) ? 1 : 0) + ((what & 0x80) ? 2 : 0);
             if (len - pos < need) {
                 pos = len;  // a cut entry ends the data
                 break;

@@ -15,47 +15,62 @@ namespace {
 
 // Module header, offsets from the start of the file.
 enum {
-    hdrId = 0,           // 17: "Extended Module: "
-    hdrName = 17,        // 20
-    hdrVersion = 58,     // 2, at least 0x0104
-    hdrSize = 60,        // 4, counted from offset 60
-    hdrSongLength = 64,  // 2
-    hdrRestart = 66,     // 2
-    hdrChannels = 68,    // 2
-    hdrPatterns = 70,    // 2
-    hdrInstruments = 72, // 2
-    hdrFlags = 74,       // 2: bit 0 linear frequency table
-    hdrSpeed = 76,       // 2
-    hdrTempo = 78,       // 2
-    hdrOrders = 80,      // 256
+    hdrId = 0,            // 17: "Extended Module: "
+    hdrName = 17,         // 20
+    hdrVersion = 58,      // 2, at least 0x0104
+    hdrSize = 60,         // 4, counted from offset 60
+    hdrSongLength = 64,   // 2
+    hdrRestart = 66,      // 2
+    hdrChannels = 68,     // 2
+    hdrPatterns = 70,     // 2
+    hdrInstruments = 72,  // 2
+    hdrFlags = 74,        // 2: bit 0 linear frequency table
+    hdrSpeed = 76,        // 2
+    hdrTempo = 78,        // 2
+    hdrOrders = 80,       // 256
     hdrBytes = 336
 };
 
 // Instrument header: 29 bytes, then (with samples) 214 more.
 enum {
-    instSize = 0,        // 4: bytes from the instrument start to its sample headers
-    instName = 4,        // 22
-    instNumSamples = 27, // 2
+    instSize = 0,         // 4: bytes from the instrument start to its sample headers
+    instName = 4,         // 22
+    instNumSamples = 27,  // 2
     instHeadBytes = 29,
     // offsets within the 214-byte rest
-    isSmpHdrSize = 0,    // 4
-    isNoteTable = 4,     // 96
-    isVolPoints = 100,   // 12 x (pos 2, value 2)
+    isSmpHdrSize = 0,   // 4
+    isNoteTable = 4,    // 96
+    isVolPoints = 100,  // 12 x (pos 2, value 2)
     isPanPoints = 148,
-    isVolCount = 196, isPanCount = 197,
-    isVolSus = 198, isVolLoopStart = 199, isVolLoopEnd = 200,
-    isPanSus = 201, isPanLoopStart = 202, isPanLoopEnd = 203,
-    isVolType = 204, isPanType = 205,  // bit 0 on, bit 1 sustain, bit 2 loop
-    isVibType = 206, isVibSweep = 207, isVibDepth = 208, isVibRate = 209,
-    isFadeout = 210,     // 2
+    isVolCount = 196,
+    isPanCount = 197,
+    isVolSus = 198,
+    isVolLoopStart = 199,
+    isVolLoopEnd = 200,
+    isPanSus = 201,
+    isPanLoopStart = 202,
+    isPanLoopEnd = 203,
+    isVolType = 204,
+    isPanType = 205,  // bit 0 on, bit 1 sustain, bit 2 loop
+    isVibType = 206,
+    isVibSweep = 207,
+    isVibDepth = 208,
+    isVibRate = 209,
+    isFadeout = 210,  // 2
     instRestBytes = 214
 };
 
 // Sample header, 40 bytes.
 enum {
-    smpLength = 0, smpLoopStart = 4, smpLoopLength = 8,  // 4 each, bytes
-    smpVolume = 12, smpFineTune = 13, smpType = 14, smpPanning = 15,
-    smpRelNote = 16, smpName = 18,  // 22
+    smpLength = 0,
+    smpLoopStart = 4,
+    smpLoopLength = 8,  // 4 each, bytes
+    smpVolume = 12,
+    smpFineTune = 13,
+    smpType = 14,
+    smpPanning = 15,
+    smpRelNote = 16,
+    smpName = 18,  // 22
     smpHeaderBytes = 40
 };
 
@@ -76,13 +91,13 @@ struct XMLoad {
     int fileOpen;
     long fileSize;
     ModuleRecord *module;
-    uint8_t *header;       // hdrBytes
-    uint8_t *instUsed;     // 256 flags: instrument bytes name 0..254
+    uint8_t *header;    // hdrBytes
+    uint8_t *instUsed;  // 256 flags: instrument bytes name 0..254
     int maxInstUsed;
-    uint8_t *xmPatt;       // packed pattern data
-    uint8_t *convPatt;     // converted pattern, worst case
+    uint8_t *xmPatt;    // packed pattern data
+    uint8_t *convPatt;  // converted pattern, worst case
     unsigned convSize;
-    uint8_t *smpBuf;       // shared sample buffer (addSD)
+    uint8_t *smpBuf;  // shared sample buffer (addSD)
     int addSD;
     gmpSampleCallback callback;
 };

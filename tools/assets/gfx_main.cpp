@@ -4,11 +4,12 @@
 
 #include "tools/assets/generate.h"
 
-int main(int argc, char** argv) {
-    const char* dir = argc > 1 ? argv[1] : "data";
+int main(int argc, char **argv)
+{
+    const char *dir = argc > 1 ? argv[1] : "data";
     try {
         assets::write_files(dir, assets::generate_pictures());
-    } catch (const std::exception& e) {
+    } catch (const std::exception &e) {
         std::fprintf(stderr, "assets_gfx: %s\n", e.what());
         return 1;
     }

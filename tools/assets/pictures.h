@@ -10,13 +10,13 @@
 namespace assets {
 
 struct PictureFile {
-    std::string name;   // file name under gfx/
-    TgaOrigin origin;   // storage order, chosen so the show draws it upright
-    Image image;        // row 0 is the picture's top as a person sees it
+    std::string name;  // file name under gfx/
+    TgaOrigin origin;  // storage order, chosen so the show draws it upright
+    Image image;       // row 0 is the picture's top as a person sees it
 };
 
 // Draws every picture; the fonts are read from font_dir (DejaVu TrueType files).
-std::vector<PictureFile> make_pictures(const std::string& font_dir);
+std::vector<PictureFile> make_pictures(const std::string &font_dir);
 
 // Periodic lattice noise in 0..1 with the given period in cells over a
 // 256-pixel tile, so that it wraps at the tile's edges.

@@ -21,7 +21,7 @@ Tuning tuning_for_rate(double rate_at_c4);
 Tuning tuning_for_period(double period_frames);
 
 // Float samples (nominally -1..1) to 16-bit PCM, scaled by gain and clipped.
-std::vector<int16_t> to_pcm(const std::vector<float>& v, float gain);
+std::vector<int16_t> to_pcm(const std::vector<float> &v, float gain);
 
 // The instruments of the music, ready to write. Each is deterministic.
 XmInstrument make_kick();

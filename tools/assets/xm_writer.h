@@ -18,7 +18,10 @@ struct XmCell {
     uint8_t volume = 0;
     uint8_t effect = 0;
     uint8_t param = 0;
-    bool empty() const { return note == 0 && instrument == 0 && volume == 0 && effect == 0 && param == 0; }
+    bool empty() const
+    {
+        return note == 0 && instrument == 0 && volume == 0 && effect == 0 && param == 0;
+    }
 };
 
 struct XmPattern {
@@ -27,16 +30,20 @@ struct XmPattern {
     std::vector<XmCell> cells;  // row-major, rows * channels
 
     XmPattern(int rows_, int channels_)
-        : rows(rows_), channels(channels_), cells(static_cast<size_t>(rows_ * channels_)) {}
-    XmCell& at(int row, int chan) { return cells.at(static_cast<size_t>(row * channels + chan)); }
-    const XmCell& at(int row, int chan) const { return cells.at(static_cast<size_t>(row * channels + chan)); }
+        : rows(rows_), channels(channels_), cells(static_cast<size_t>(rows_ * channels_))
+    {}
+    XmCell &at(int row, int chan) { return cells.at(static_cast<size_t>(row * channels + chan)); }
+    const XmCell &at(int row, int chan) const
+    {
+        return cells.at(static_cast<size_t>(row * channels + chan));
+    }
 };
 
 // Envelope points: position in ticks, value 0..64.
 struct XmEnvelope {
     std::vector<std::pair<uint16_t, uint16_t>> points;  // at most 12
-    int sustain = -1;    // point index, -1 none
-    int loop_start = -1; // point indices, -1 no loop
+    int sustain = -1;                                   // point index, -1 none
+    int loop_start = -1;                                // point indices, -1 no loop
     int loop_end = -1;
     bool enabled() const { return !points.empty(); }
 };
@@ -47,18 +54,18 @@ struct XmSample {
     std::string name;
     std::vector<int16_t> data;  // 16-bit PCM
     XmLoop loop = XmLoop::none;
-    uint32_t loop_start = 0;     // in sample frames
-    uint32_t loop_length = 0;    // in sample frames
-    uint8_t volume = 64;         // 0..64
-    int8_t finetune = 0;         // 1/128 semitone
-    uint8_t panning = 128;       // 0..255
-    int8_t relative_note = 0;    // semitones
+    uint32_t loop_start = 0;   // in sample frames
+    uint32_t loop_length = 0;  // in sample frames
+    uint8_t volume = 64;       // 0..64
+    int8_t finetune = 0;       // 1/128 semitone
+    uint8_t panning = 128;     // 0..255
+    int8_t relative_note = 0;  // semitones
 };
 
 struct XmInstrument {
     std::string name;
-    std::vector<XmSample> samples;        // all sounding samples of the instrument
-    std::array<uint8_t, 96> note_map{};   // sample index for each note
+    std::vector<XmSample> samples;       // all sounding samples of the instrument
+    std::array<uint8_t, 96> note_map{};  // sample index for each note
     XmEnvelope volume_env;
     XmEnvelope panning_env;
     uint8_t vibrato_type = 0;
@@ -86,9 +93,9 @@ inline constexpr uint32_t kXmSampleHeaderSize = 40;
 
 // Serialises the module. Throws std::invalid_argument for a module the format
 // cannot hold (too many channels, patterns, points, a pattern above 64 KiB...).
-std::vector<uint8_t> write_xm(const XmModule& module);
+std::vector<uint8_t> write_xm(const XmModule &module);
 
 // Packs one pattern the way the format stores it (without the 9-byte header).
-std::vector<uint8_t> pack_pattern(const XmPattern& pattern);
+std::vector<uint8_t> pack_pattern(const XmPattern &pattern);
 
 }  // namespace assets

@@ -9,10 +9,10 @@
 #include <vector>
 
 struct Args {
-    std::string command;              // "help", "info", "render", ...; empty for --version
-    std::vector<std::string> files;   // the words that are not options
+    std::string command;             // "help", "info", "render", ...; empty for --version
+    std::vector<std::string> files;  // the words that are not options
     std::vector<std::pair<std::string, std::string>> options;  // in order; flags get ""
-    bool help = false;                // --help / -h, or the help command
+    bool help = false;                                         // --help / -h, or the help command
 
     bool has(const std::string &name) const;
     // The last value given for the option, or fallback.

@@ -40,7 +40,8 @@ bool decodeAdpcmFile(const std::string &file, unsigned channels, AdpcmInfo *info
     MIDASadpcmInfo a;
     if (!MIDASgetAdpcmInfo(file.c_str(), channels, &a)) {
         int code = MIDASgetLastError();
-        *error = code == MIDAS_ERR_INVALID_ADPCM ? "no valid ADPCM block" : MIDASgetErrorMessage(code);
+        *error =
+            code == MIDAS_ERR_INVALID_ADPCM ? "no valid ADPCM block" : MIDASgetErrorMessage(code);
         return false;
     }
     info->inputBytes = a.inputBytes;

@@ -9,8 +9,8 @@
 bool looksLikeWave(const std::string &file);
 
 struct WaveInfo {
-    int sampleType = 0;      // MIDAS_SAMPLE_8BIT_MONO .. MIDAS_SAMPLE_16BIT_STEREO
-    unsigned rate = 0;       // Hz
+    int sampleType = 0;  // MIDAS_SAMPLE_8BIT_MONO .. MIDAS_SAMPLE_16BIT_STEREO
+    unsigned rate = 0;   // Hz
     unsigned channels = 0;
     unsigned bits = 0;
     unsigned dataBytes = 0;  // PCM bytes present in the file

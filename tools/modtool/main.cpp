@@ -18,9 +18,9 @@
 #include "play.h"
 #include "renderpass.h"
 #include "songpass.h"
+#include "sound/api/midasdll.h"
 #include "stream.h"
 #include "wavout.h"
-#include "sound/api/midasdll.h"
 
 namespace {
 
@@ -43,30 +43,27 @@ struct CommandHelp {
 };
 const CommandHelp commandHelp[] = {
     {"help", "usage: modtool help COMMAND\n"},
-    {"info",
-     "usage: modtool info FILE [--samples] [--json]\n"
-     "       modtool info FILE --adpcm mono|stereo\n"
-     "  --samples      the instrument and sample names as well\n"
-     "  --json         the same as one JSON object\n"
-     "  --adpcm L      FILE is a raw ADPCM block stream of layout L\n"},
-    {"render",
-     "usage: modtool render FILE -o OUT.wav [OPTION...]\n"
-     "  -o, --output OUT   the WAVE file to write; - for standard output\n"
-     "  --rate HZ          8000 to 192000 (default 44100)\n"
-     "  --mode M           integer, float or interpolate (default: the mixer's choice)\n"
-     "  --format F         s16 (default) or f32 (32-bit float, peaks above 1.0 kept)\n"
-     "  --channels N       2 (default) or 1\n"
-     "  --loops N          times through the song, 1 to 1000 (default 1)\n"
-     "  --start POS        begin at order position POS\n"
-     "  --end POS          stop where position POS would start\n"},
+    {"info", "usage: modtool info FILE [--samples] [--json]\n"
+             "       modtool info FILE --adpcm mono|stereo\n"
+             "  --samples      the instrument and sample names as well\n"
+             "  --json         the same as one JSON object\n"
+             "  --adpcm L      FILE is a raw ADPCM block stream of layout L\n"},
+    {"render", "usage: modtool render FILE -o OUT.wav [OPTION...]\n"
+               "  -o, --output OUT   the WAVE file to write; - for standard output\n"
+               "  --rate HZ          8000 to 192000 (default 44100)\n"
+               "  --mode M           integer, float or interpolate (default: the mixer's choice)\n"
+               "  --format F         s16 (default) or f32 (32-bit float, peaks above 1.0 kept)\n"
+               "  --channels N       2 (default) or 1\n"
+               "  --loops N          times through the song, 1 to 1000 (default 1)\n"
+               "  --start POS        begin at order position POS\n"
+               "  --end POS          stop where position POS would start\n"},
     {"sync", "usage: modtool sync FILE\n"
              "  one line per sync mark: milliseconds, position, row, value\n"},
-    {"play",
-     "usage: modtool play FILE... [--loop] [--echo room|hall|long]\n"
-     "  --loop         play each song again and again (key l toggles)\n"
-     "  --echo NAME    an echo: room, hall or long\n"
-     "keys: space pause, left/right position, +/- volume, l loop, n/p next/previous file,\n"
-     "      ? keys, q quit\n"},
+    {"play", "usage: modtool play FILE... [--loop] [--echo room|hall|long]\n"
+             "  --loop         play each song again and again (key l toggles)\n"
+             "  --echo NAME    an echo: room, hall or long\n"
+             "keys: space pause, left/right position, +/- volume, l loop, n/p next/previous file,\n"
+             "      ? keys, q quit\n"},
     {"stream",
      "usage: modtool stream FILE [--type TYPE] [--rate HZ]\n"
      "  FILE is a WAVE file, or raw data when --type is given or it ends in .raw or .adpcm\n"
@@ -186,7 +183,8 @@ int cmdInfo(const std::string &file, bool names, bool json)
     else
         std::printf("samples: %u (%u with data)\n", r.samples, withData);
     std::printf("song length: %u\n", r.songLength);
-    std::printf("duration: %s s%s\n", duration.c_str(), r.hitLimit ? " (stopped at the limit)" : "");
+    std::printf("duration: %s s%s\n", duration.c_str(),
+                r.hitLimit ? " (stopped at the limit)" : "");
     if (!c.message.empty()) {
         std::printf("message:\n");
         size_t from = 0;
@@ -310,7 +308,8 @@ int cmdRender(const std::string &file, const Args &args)
     std::string out = args.value("--output");
     if (out.empty())
         return usageError("render needs -o OUT.wav (or -o - for standard output)", "render");
-    if (args.has("--rate") && !parseUnsigned(args.value("--rate").c_str(), 8000, 192000, &options.rate))
+    if (args.has("--rate") &&
+        !parseUnsigned(args.value("--rate").c_str(), 8000, 192000, &options.rate))
         return usageError("--rate takes 8000 to 192000 (Hz)", "render");
     if (args.has("--mode")) {
         std::string mode = args.value("--mode");
@@ -323,7 +322,8 @@ int cmdRender(const std::string &file, const Args &args)
         else
             return usageError("--mode takes integer, float or interpolate", "render");
     }
-    if (args.has("--loops") && !parseUnsigned(args.value("--loops").c_str(), 1, 1000, &options.loops))
+    if (args.has("--loops") &&
+        !parseUnsigned(args.value("--loops").c_str(), 1, 1000, &options.loops))
         return usageError("--loops takes 1 to 1000", "render");
     SampleFormat format = SampleFormat::s16;
     std::string formatName = args.value("--format", "s16");
@@ -351,7 +351,8 @@ int cmdRender(const std::string &file, const Args &args)
 
     const bool toStdout = out == "-";
     if (toStdout && isatty(STDOUT_FILENO))
-        return usageError("-o - writes WAVE data; send standard output to a file or a pipe", "render");
+        return usageError("-o - writes WAVE data; send standard output to a file or a pipe",
+                          "render");
     std::string error;
     // The progress line needs the length first: a silent pass costs little.
     double total = 0;
@@ -427,8 +428,8 @@ int main(int argc, char **argv)
         return 0;
     }
     if (args.help) {
-        std::string topic = args.command == "help" ? (args.files.empty() ? "" : args.files[0])
-                                                   : args.command;
+        std::string topic =
+            args.command == "help" ? (args.files.empty() ? "" : args.files[0]) : args.command;
         if (!topic.empty() && !isCommand(topic))
             return usageError("unknown command " + topic);
         std::fputs(topic.empty() ? usage : helpFor(topic), stdout);

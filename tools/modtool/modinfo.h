@@ -14,9 +14,9 @@ struct SampleEntry {
 };
 
 struct ModuleContents {
-    std::string formatVersion;  // XM and IT: "1.04", "2.14"; else empty
-    std::string tracker;        // from the header's tracker field or signature
-    std::string message;        // IT song message, lines joined with '\n'
+    std::string formatVersion;     // XM and IT: "1.04", "2.14"; else empty
+    std::string tracker;           // from the header's tracker field or signature
+    std::string message;           // IT song message, lines joined with '\n'
     bool usesInstruments = false;  // XM, IT in instrument mode; MOD and S3M have samples only
     std::vector<std::string> instruments;  // names, when usesInstruments
     std::vector<SampleEntry> samples;

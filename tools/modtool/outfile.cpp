@@ -59,10 +59,7 @@ std::string resolve(const std::string &target)
 
 }  // namespace
 
-OutputFile::~OutputFile()
-{
-    discard();
-}
+OutputFile::~OutputFile() { discard(); }
 
 bool OutputFile::create(const std::string &target, const std::string &input, std::string *error)
 {

@@ -10,10 +10,10 @@
 #include <thread>
 #include <unistd.h>
 
+#include "output.h"
 #include "songpass.h"
 #include "songtimes.h"
 #include "sound/api/midasdll.h"
-#include "output.h"
 #include "statusline.h"
 #include "terminal.h"
 
@@ -22,7 +22,7 @@ namespace {
 // One bar character per channel for its output volume (0..64).
 std::string meters(const MIDASsongState &st)
 {
-    static const char *const bars[] = {" ", "\u2581", "\u2582", "\u2583", "\u2584",
+    static const char *const bars[] = {" ",      "\u2581", "\u2582", "\u2583", "\u2584",
                                        "\u2585", "\u2586", "\u2587", "\u2588"};
     std::string s;
     for (unsigned c = 0; c < st.numChannels && c < 64; c++)

@@ -107,7 +107,8 @@ public:
             if (int(state.position) == position)
                 return true;
             if (state.passes > 0 || *frames >= limit)
-                return failed(error, "the song does not reach position " + std::to_string(position));
+                return failed(error,
+                              "the song does not reach position " + std::to_string(position));
             unsigned n = 0;
             if (!MIDASrender(nullptr, step, &n))
                 return failed(error);
@@ -143,8 +144,8 @@ private:
 
 }  // namespace
 
-bool runRenderPass(const std::string &file, const PassOptions &options, Range range,
-                   FloatTap *tap, PassResult *result, std::string *error)
+bool runRenderPass(const std::string &file, const PassOptions &options, Range range, FloatTap *tap,
+                   PassResult *result, std::string *error)
 {
     *result = PassResult{};
     result->rate = options.rate;

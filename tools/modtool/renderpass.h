@@ -24,5 +24,5 @@ struct Range {
 // As runSongPass (without the sync events). Fails with a message when a
 // position lies past the order list or end is before start. result gets
 // what the render needs (frames, rate, limit).
-bool runRenderPass(const std::string &file, const PassOptions &options, Range range,
-                   FloatTap *tap, PassResult *result, std::string *error);
+bool runRenderPass(const std::string &file, const PassOptions &options, Range range, FloatTap *tap,
+                   PassResult *result, std::string *error);

@@ -27,12 +27,12 @@ struct PassOptions {
 };
 
 struct PassResult {
-    uint64_t frames = 0;        // output frames rendered
+    uint64_t frames = 0;  // output frames rendered
     unsigned rate = 0;
-    bool hitLimit = false;      // stopped by maxSeconds
+    bool hitLimit = false;  // stopped by maxSeconds
     std::vector<SyncEvent> syncEvents;
     // What the module is, read after loading.
-    std::string format;         // "MOD", "S3M", "XM", "IT"
+    std::string format;  // "MOD", "S3M", "XM", "IT"
     std::string songName;
     unsigned channels = 0, patterns = 0, instruments = 0, samples = 0, songLength = 0;
 };

@@ -9,7 +9,7 @@ struct StatusFields {
     unsigned speed = 0, tempo = 0, volume = 64;
     double songTime = 0, duration = 0;  // seconds
     bool paused = false, looping = false;
-    std::string meters;                 // one bar character (UTF-8) per channel
+    std::string meters;  // one bar character (UTF-8) per channel
 };
 
 // "m:ss", minutes as many as needed.

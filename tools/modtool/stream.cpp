@@ -13,8 +13,8 @@
 #include <thread>
 
 #include "fileinfo.h"
-#include "sound/api/midasdll.h"
 #include "output.h"
+#include "sound/api/midasdll.h"
 #include "terminal.h"
 
 namespace {
@@ -66,7 +66,9 @@ bool parseStreamOptions(const std::string &file, int argc, char **argv, StreamOp
                         std::string *error)
 {
     bool wave = looksLikeWave(file);
-    options->sampleType = wave ? 0 : endsWith(file, ".adpcm") ? MIDAS_SAMPLE_ADPCM_STEREO : MIDAS_SAMPLE_16BIT_STEREO;
+    options->sampleType = wave                       ? 0
+                          : endsWith(file, ".adpcm") ? MIDAS_SAMPLE_ADPCM_STEREO
+                                                     : MIDAS_SAMPLE_16BIT_STEREO;
     for (int i = 0; i < argc; i += 2) {
         std::string arg = argv[i];
         if (i + 1 >= argc || (arg != "--type" && arg != "--rate")) {
@@ -113,7 +115,8 @@ int playStream(const std::string &file, const StreamOptions &options)
     // only on the user's word, never because a header failed to match.
     struct stat st;
     if (stat(file.c_str(), &st) != 0)
-        return fail(MIDASgetErrorMessage(errno == ENOENT ? MIDAS_ERR_FILE_NOT_FOUND : MIDAS_ERR_FILE_OPEN));
+        return fail(
+            MIDASgetErrorMessage(errno == ENOENT ? MIDAS_ERR_FILE_NOT_FOUND : MIDAS_ERR_FILE_OPEN));
     if (st.st_size == 0)
         return fail("the file is empty");
     if (options.sampleType != 0 && endsWith(file, ".wav"))
@@ -162,10 +165,9 @@ int playStream(const std::string &file, const StreamOptions &options)
     if (!MIDASopenChannels(1))
         return failWith();
     MIDASstartBackgroundPlay(0);
-    MIDASstreamHandle stream =
-        options.sampleType == 0
-            ? MIDASplayStreamWaveFile(file.c_str(), bufferMs, 0)
-            : MIDASplayStreamFile(file.c_str(), type, rate, bufferMs, 0);
+    MIDASstreamHandle stream = options.sampleType == 0
+                                   ? MIDASplayStreamWaveFile(file.c_str(), bufferMs, 0)
+                                   : MIDASplayStreamFile(file.c_str(), type, rate, bufferMs, 0);
     if (!stream) {
         std::string message = MIDASgetErrorMessage(MIDASgetLastError());
         MIDASstopBackgroundPlay();

@@ -2,8 +2,8 @@
 #include "terminal.h"
 
 #include <csignal>
-#include <initializer_list>
 #include <cstdlib>
+#include <initializer_list>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>

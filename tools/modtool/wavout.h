@@ -20,7 +20,8 @@ enum class SampleFormat { s16, f32 };
 class RenderSink : public AudioSink, public FloatTap {
 public:
     RenderSink(unsigned rate, unsigned channels, SampleFormat format)
-        : rate_(rate), channels_(channels), format_(format) {}
+        : rate_(rate), channels_(channels), format_(format)
+    {}
     ~RenderSink() override;
     RenderSink(const RenderSink &) = delete;
     RenderSink &operator=(const RenderSink &) = delete;
