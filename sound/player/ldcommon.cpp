@@ -1,6 +1,8 @@
 // Shared helpers of the MOD, S3M and IT loaders.
 #include "sound/player/ldcommon.h"
 
+#include <cstring>
+
 #include "sound/api/errors.h"
 #include "sound/api/mmem.h"
 #include "sound/player/gmplayer.h"
@@ -76,5 +78,28 @@ int ldReadAt(fileHandle file, long fileSize, long offset, void *buffer, unsigned
     if ((error = fileRead(file, buffer, bytes)) != 0)
         return error;
     *got = bytes;
+    return errOK;
+}
+
+int ldOneSampleInstrument(ModuleRecord *m, unsigned i, int used, const uint8_t *name,
+                          unsigned nameBytes, SampleRecord **smp)
+{
+    *smp = nullptr;
+    InstrumentRecord *inst;
+    int error = gmpAllocInstrument(used ? 1 : 0, &inst);
+    if (error != errOK)
+        return error;
+    m->instruments[i] = inst;
+    ldCopyName(inst->name, name, nameBytes);
+    inst->used = static_cast<uint32_t>(used);
+    if (!used)
+        return errOK;
+    SampleRecord *record;
+    if ((error = memAlloc(sizeof(SampleRecord), reinterpret_cast<void **>(&record))) != errOK)
+        return error;
+    std::memset(record, 0, sizeof *record);
+    m->samples[i] = record;
+    inst->sampleList[0] = record;
+    *smp = record;
     return errOK;
 }

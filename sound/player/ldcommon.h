@@ -34,3 +34,10 @@ int ldAddSample(SampleRecord *smp, void *data, SoundDeviceSample *sd, int addSD,
 // that real files are known to cut short (sample data, last pattern).
 int ldReadAt(fileHandle file, long fileSize, long offset, void *buffer, unsigned long bytes,
              unsigned long *got);
+
+// Instrument i of a format whose instruments are single samples (MOD, S3M):
+// its record in m->instruments[i] named from the file's name field, and, when
+// a pattern uses it, an empty sample record in m->samples[i] and its sample
+// list; *smp is null for an unused instrument.
+int ldOneSampleInstrument(ModuleRecord *m, unsigned i, int used, const uint8_t *name,
+                          unsigned nameBytes, SampleRecord **smp);

@@ -276,20 +276,10 @@ int LoadInstrument(ModLoad &s, unsigned i, long *dataPos)
     long samplePos = *dataPos;
     *dataPos += length;
 
-    int used = s.instUsed[i];
-    InstrumentRecord *inst;
-    CHECK(gmpAllocInstrument(used ? 1 : 0, &inst));
-    m->instruments[i] = inst;
-    ldCopyName(inst->name, sh + smpName, 22);
-    inst->used = static_cast<uint32_t>(used);
-    if (!used)
-        return errOK;
-
     SampleRecord *smp;
-    CHECK(memAlloc(sizeof(SampleRecord), reinterpret_cast<void **>(&smp)));
-    std::memset(smp, 0, sizeof *smp);
-    m->samples[i] = smp;
-    inst->sampleList[0] = smp;
+    CHECK(ldOneSampleInstrument(m, i, s.instUsed[i], sh + smpName, 22, &smp));
+    if (smp == nullptr)
+        return errOK;
     ldCopyName(smp->name, sh + smpName, 22);
     // A one-word loop (end 2) is ProTracker's way of saying "no loop".
     if (loopEnd > 3 && loopWords != 0) {

@@ -437,21 +437,9 @@ int LoadInstrument(S3MLoad &s, unsigned i)
             return errEndOfFile;
     }
 
-    int used = s.instUsed[i];
-    InstrumentRecord *inst;
-    CHECK(gmpAllocInstrument(used ? 1 : 0, &inst));
-    m->instruments[i] = inst;
-    ldCopyName(inst->name, ih + insName, 28);
-    inst->used = static_cast<uint32_t>(used);
-    if (!used)
-        return errOK;
-
     SampleRecord *smp;
-    CHECK(memAlloc(sizeof(SampleRecord), reinterpret_cast<void **>(&smp)));
-    std::memset(smp, 0, sizeof *smp);
-    m->samples[i] = smp;
-    inst->sampleList[0] = smp;
-    return LoadSample(s, smp, ih);
+    CHECK(ldOneSampleInstrument(m, i, s.instUsed[i], ih + insName, 28, &smp));
+    return smp == nullptr ? errOK : LoadSample(s, smp, ih);
 }
 
 int LoadBody(S3MLoad &s)
