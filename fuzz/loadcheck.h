@@ -26,8 +26,13 @@ inline void checkPattern(const ModuleRecord *m, const PatternRecord *p)
                 if (end - d < 2)
                     std::abort();
                 uint8_t note = d[0], inst = d[1];
-                if (note < 253 && ((note & 0x0F) > 11 || note > 0x9B))
+                if (note < 253 && note > 0x9F)
                     std::abort();  // would index past the period tables
+                // Only S3M note bytes keep a semitone nibble of 12..15 (the
+                // player counts it on into the next octave); the other loaders
+                // write semitones 0..11.
+                if (note < 253 && (note & 0x0F) > 11 && m->playMode != gmpST3)
+                    std::abort();
                 if (inst != gmpInstNone && inst >= m->numInsts)
                     std::abort();
                 d += 2;
