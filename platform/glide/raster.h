@@ -83,6 +83,13 @@ struct State {
     // vector loop for rows of constant 1/w (null: none).
     void (*fastSpan)() = nullptr;
     void (*fastRow)() = nullptr;
+    // For that vector loop, per unit and floor(LOD) 0..8: the level the
+    // unit reads and its layout, so that pixels of one group reading
+    // different levels are sampled together.
+    struct LevelLanes {
+        int32_t L[9], wl[9], wmask[9], hmask[9], addr[9];
+    };
+    LevelLanes levelLanes[kNumTmu] = {};
 };
 
 // A colour and a depth buffer; the colour buffer holds RGB 565 pixels.

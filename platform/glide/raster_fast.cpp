@@ -264,6 +264,7 @@ struct RowJob {
     int64_t dwx;
     int depthBias;
     const LodCalc *lodA, *lod1;
+    const State::LevelLanes *lanesA, *lanes1;
     const TmuState *uA, *u1;
     const uint8_t *memA, *mem1;
     int largeA, large1;  // LOD of each unit's largest level (magnification below)
@@ -363,7 +364,8 @@ void triFast(const Triangle &t, const uint8_t *const mem[kNumTmu], Surface &s, i
             const RowJob job{crow, drow, y, xl, xr, r, g, b, drx, dgx, dbx, sw, tw, dsx, dtx, w, unitW,
                              lodFixed && w > 0 ? 65536.0 / static_cast<double>(w) : 0.0,
                              &viewA, &view1, m, fixedDepth, depthFunc, depthWrite, dither, undither,
-                             lodFixed, dwx, depthBias, &lodA, &lod1Calc, &uA, &u1, mem[unit], mem[1],
+                             lodFixed, dwx, depthBias, &lodA, &lod1Calc, &st.levelLanes[unit],
+                             &st.levelLanes[1], &uA, &u1, mem[unit], mem[1],
                              largeA, large1, sameLod, blendReverse};
             rowFn(job);
             continue;
@@ -578,6 +580,18 @@ void prepareFast(State &st) {
     const Loops l = chooseLoops(st, gSimd);
     st.fastSpan = reinterpret_cast<void (*)()>(l.span);
     st.fastRow = reinterpret_cast<void (*)()>(l.row);
+    for (int u = 0; u < kNumTmu; ++u) {
+        const TexSource &src = st.tmu[u].src;
+        State::LevelLanes &ll = st.levelLanes[u];
+        for (int f = 0; f < 9; ++f) {
+            const int L = levelFor(src, f);
+            ll.L[f] = L;
+            ll.wl[f] = src.wlog2[L];
+            ll.wmask[f] = (1 << src.wlog2[L]) - 1;
+            ll.hmask[f] = (1 << src.hlog2[L]) - 1;
+            ll.addr[f] = static_cast<int32_t>(src.levelAddr[L]);
+        }
+    }
 }
 
 void rasterFast(const Triangle &t, const uint8_t *const tmuMem[kNumTmu], Surface &s, int y0, int y1) {

@@ -65,10 +65,14 @@ int64_t floorDiv(int64_t a, int64_t b) {  // b > 0
 
 int64_t toFixed(double v, int frac) {
     constexpr double lim = 70368744177664.0;  // 2^46: keeps every step sum within int64
-    double s = std::ldexp(v, frac);
+    // Scaling by a power of two is exact (or overflows, then clamps).
+    double s = v * static_cast<double>(int64_t{1} << frac);
     if (!(s == s)) s = 0;  // NaN
     s = s < -lim ? -lim : (s > lim ? lim : s);
-    return std::llround(s);
+    // Rounded to nearest, halves away from zero: the remainder after
+    // truncation is exact below 2^53.
+    const double whole = std::trunc(s), rest = s - whole;
+    return static_cast<int64_t>(whole) + (rest >= 0.5 ? 1 : 0) - (rest <= -0.5 ? 1 : 0);
 }
 
 }  // namespace

@@ -167,16 +167,21 @@ TEST_F(TrilinearScene, FlatSpansHonourEveryDepthFunction) {
 // 1/w varying across small and large triangles, including ones where it
 // reaches zero or below inside the triangle (no texture behind the eye),
 // drawn over each other with the depth test; then again with the LOD
-// dithered per pixel.
+// dithered per pixel; then with texels about a pixel wide, clamped, and
+// bilinear when magnified but point-sampled when minified, so that the
+// pixels of one row differ in filter as well as in level.
 TEST_F(TrilinearScene, VaryingAndSignChangingOneOverWMatchTheReference) {
-    units(GR_TEXTUREFILTER_BILINEAR, GR_TEXTURECLAMP_WRAP);
     grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ZERO, GR_BLEND_ZERO);
-    for (int lodDither = 0; lodDither < 2; ++lodDither) {
+    for (int pass = 0; pass < 3; ++pass) {
+        const bool lodDither = pass == 1, mixed = pass == 2;
+        units(GR_TEXTUREFILTER_BILINEAR, mixed ? GR_TEXTURECLAMP_CLAMP : GR_TEXTURECLAMP_WRAP);
         grHints(GR_HINT_ALLOW_MIPMAP_DITHER, static_cast<FxU32>(lodDither));
         for (GrChipID_t t : {GR_TMU0, GR_TMU1}) {
             grTexMipMapMode(t, lodDither ? GR_MIPMAP_NEAREST_DITHER : GR_MIPMAP_NEAREST, 1);
+            if (mixed) grTexFilterMode(t, GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_BILINEAR);
         }
-        const int differing = differingPixels([] {
+        const float texels = mixed ? 20.0f : 300.0f;
+        const int differing = differingPixels([texels] {
             std::mt19937 rng(11);
             auto real = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); };
             for (int n = 0; n < 400; ++n) {
@@ -186,13 +191,13 @@ TEST_F(TrilinearScene, VaryingAndSignChangingOneOverWMatchTheReference) {
                 for (int k = 0; k < 3; ++k) {
                     const float ang = real(0, 6.283f);
                     const float oow = crossing && k == 0 ? real(-0.2f, 0.0f) : 1.0f / real(1.5f, 25.0f);
-                    v[k] = vtx(cx + r * std::cos(ang), cy + r * std::sin(ang), 180, 180, 180, oow, real(-300, 300),
-                               real(-300, 300));
+                    v[k] = vtx(cx + r * std::cos(ang), cy + r * std::sin(ang), 180, 180, 180, oow,
+                               real(-texels, texels), real(-texels, texels));
                 }
                 grDrawTriangle(&v[0], &v[1], &v[2]);
             }
         });
-        EXPECT_EQ(differing, 0) << "LOD dither " << lodDither;
+        EXPECT_EQ(differing, 0) << "pass " << pass;
     }
     grHints(GR_HINT_ALLOW_MIPMAP_DITHER, 0);
 }
