@@ -72,9 +72,14 @@ bool runSongPass(const std::string &file, const PassOptions &options, PassResult
     // The render stops by itself where the song completes a pass, before
     // the row that begins the next one is read.
     const uint64_t maxFrames = uint64_t(options.maxSeconds * options.rate);
-    const unsigned chunk = 1 << 16;
+    const unsigned chunk = options.chunkFrames;
     MIDASsongState state;
     for (;;) {
+        if (options.beforeChunk) {
+            if (!MIDASgetSongState(handle, &state))
+                return fail(error);
+            options.beforeChunk(state.position, state.row, result->frames);
+        }
         uint64_t left = maxFrames - result->frames;
         unsigned n = 0;
         if (!MIDASrender(nullptr, left < chunk ? unsigned(left) : chunk, &n))
@@ -88,6 +93,8 @@ bool runSongPass(const std::string &file, const PassOptions &options, PassResult
             result->hitLimit = true;
             break;
         }
+        if (n == 0)
+            break;  // no frame and no pass completed: nothing more will come
     }
     current = nullptr;
     MIDASstopModule(handle);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,12 +19,16 @@ struct SyncEvent {
 
 struct PassOptions {
     unsigned rate = 44100;
-    unsigned mixing = 0;        // a MIDAS_RENDER_ mixing kind (0: the mixer's choice)
-    unsigned loops = 1;         // passes through the song
-    bool silent = false;        // master volume 0: the mixer only advances positions
-    AudioSink *sink = nullptr;  // null: the output is thrown away
-    double maxSeconds = 3600;   // a song that never comes round stops here
-    bool deviceTicks = false;   // ticks rounded as the OSS device does: the show's timing
+    unsigned mixing = 0;             // a MIDAS_RENDER_ mixing kind (0: the mixer's choice)
+    unsigned loops = 1;              // passes through the song
+    bool silent = false;             // master volume 0: the mixer only advances positions
+    AudioSink *sink = nullptr;       // null: the output is thrown away
+    double maxSeconds = 3600;        // a song that never comes round stops here
+    bool deviceTicks = false;        // ticks rounded as the OSS device does: the show's timing
+    unsigned chunkFrames = 1 << 16;  // frames rendered between two looks at the song
+    // Called before each chunk with the song's position and row and the
+    // frames rendered so far (play's row times use small chunks).
+    std::function<void(unsigned position, unsigned row, uint64_t frames)> beforeChunk;
 };
 
 struct PassResult {
